@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tools and the tests need.
+# Idempotent: packages already present are skipped without touching apt.
+#   scripts/install-deps.sh            native build, tools and tests
+#   scripts/install-deps.sh --windows  also the mingw-w64 cross toolchain, Wine and Xvfb
+set -euo pipefail
+
+native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+        libsdl2-dev libmpg123-dev libmp3lame-dev libpng-dev libstb-dev
+        libgl-dev libegl-dev libgl1-mesa-dri ffmpeg xvfb xauth)
+windows=(g++-mingw-w64-i686 wine wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
+         libglx-mesa0:i386)
+
+want=("${native[@]}")
+if [[ "${1:-}" == "--windows" ]]; then
+    want+=("${windows[@]}")
+fi
+
+missing=()
+for pkg in "${want[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+echo "Installing: ${missing[*]}" >&2
+if [[ " ${missing[*]} " == *":i386"* ]] && ! dpkg --print-foreign-architectures | grep -q i386; then
+    $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
