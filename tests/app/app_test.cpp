@@ -1,0 +1,282 @@
+// The application shell against a recording device and scripted windowing and
+// audio: start-up order, the frame loop, the end of the music, closing the
+// window, and every failure path.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/app.h"
+#include "host/recording/recording_device.h"
+#include "scene/scene.h"
+#include "tests/app/fake_platform.h"
+
+namespace {
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake::reset();
+        fake::d3dx.present_files = {"tree.dds", "leaf.dds", "ground.dds", "grass.dds"};
+    }
+
+    // Runs the shell, returning its exit status; stderr is kept in error_output.
+    int run()
+    {
+        ::testing::internal::CaptureStderr();
+        const int status = app_main(nullptr, nullptr, nullptr, SW_SHOWDEFAULT);
+        error_output = ::testing::internal::GetCapturedStderr();
+        return status;
+    }
+
+    static RecordingDevice* device()
+    {
+        RecordingFactory* factory = static_cast<RecordingFactory*>(fake::direct3d.factory);
+        return factory != nullptr && factory->device_count() > 0 ? factory->device(0) : nullptr;
+    }
+
+    template <typename Call>
+    static int count_calls(const RecordingDevice& recorded)
+    {
+        return static_cast<int>(std::count_if(
+            recorded.calls().begin(), recorded.calls().end(),
+            [](const DeviceCall& c) { return std::holds_alternative<Call>(c); }));
+    }
+
+    static int count_events(const std::string& name)
+    {
+        return static_cast<int>(std::count(fake::events.begin(), fake::events.end(), name));
+    }
+
+    // Every object the shell created was released exactly once.
+    static void expect_everything_released_once()
+    {
+        auto* factory = static_cast<RecordingFactory*>(fake::direct3d.factory);
+        ASSERT_NE(factory, nullptr);
+        EXPECT_EQ(factory->references().release_calls(), 1);
+        EXPECT_EQ(factory->references().count(), 0u);
+        for (size_t i = 0; i < factory->device_count(); ++i) {
+            EXPECT_EQ(factory->device(i)->references().release_calls(), 1);
+            EXPECT_EQ(factory->device(i)->references().over_releases(), 0);
+        }
+        for (IDirect3DTexture9* texture : fake::d3dx.loaded) {
+            auto* recorded = static_cast<RecordingTexture*>(texture);
+            EXPECT_EQ(recorded->references().release_calls(), 1) << recorded->label();
+        }
+        for (IDirect3DTexture9* slot : texture_slots) {
+            EXPECT_EQ(slot, nullptr);
+        }
+    }
+
+    std::string error_output;
+};
+
+TEST_F(AppTest, PlaysUntilTheMusicStopsThenEndsWithStatusZero)
+{
+    fake::audio.active_ticks = 3;
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(error_output.empty()) << error_output;
+
+    RecordingDevice* recorded = device();
+    ASSERT_NE(recorded, nullptr);
+    EXPECT_EQ(count_calls<call::BeginScene>(*recorded), 3);
+    EXPECT_EQ(count_calls<call::EndScene>(*recorded), 3);
+    EXPECT_EQ(count_calls<call::Present>(*recorded), 3);
+    // The fourth activity query finds the channel stopped and posts WM_DESTROY.
+    EXPECT_EQ(count_events("tick"), 4);
+    EXPECT_EQ(count_events("post 0x0002"), 1);
+    EXPECT_EQ(fake::audio.set_position, 0u);
+    EXPECT_TRUE(fake::windowing.window_shown);
+    EXPECT_FALSE(fake::windowing.class_registered);
+    EXPECT_EQ(fake::audio.free_calls, 1);
+    expect_everything_released_once();
+}
+
+TEST_F(AppTest, CreatesTheDeviceAsAWindowedSoftwareDeviceWithA16BitDepthBuffer)
+{
+    fake::audio.active_ticks = 0;
+    run();
+    auto* factory = static_cast<RecordingFactory*>(fake::direct3d.factory);
+    ASSERT_EQ(factory->create_device_calls().size(), 1u);
+    const CreateDeviceCall& created = factory->create_device_calls()[0];
+    EXPECT_EQ(created.adapter, 0u);
+    EXPECT_EQ(created.device_type, D3DDEVTYPE_HAL);
+    EXPECT_EQ(created.focus_window, fake::window_handle());
+    EXPECT_EQ(created.behavior_flags, static_cast<DWORD>(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
+    ASSERT_TRUE(created.has_params);
+    EXPECT_EQ(created.params.Windowed, TRUE);
+    EXPECT_EQ(created.params.SwapEffect, D3DSWAPEFFECT_DISCARD);
+    EXPECT_EQ(created.params.EnableAutoDepthStencil, TRUE);
+    EXPECT_EQ(created.params.AutoDepthStencilFormat, D3DFMT_D16);
+    EXPECT_EQ(created.params.BackBufferWidth, 0u);
+    EXPECT_EQ(created.params.BackBufferHeight, 0u);
+    EXPECT_EQ(created.params.PresentationInterval, 0u);
+}
+
+TEST_F(AppTest, LoadsTheTexturesInOrderAndLeavesMissingOnesEmpty)
+{
+    fake::d3dx.present_files = {"tree.dds", "ground.dds"};
+    fake::audio.active_ticks = 1;
+    fake::audio.on_tick = [](int tick) {
+        if (tick == 0) {
+            EXPECT_NE(texture_slots[0], nullptr);
+            EXPECT_EQ(texture_slots[1], nullptr);
+            EXPECT_NE(texture_slots[2], nullptr);
+            EXPECT_EQ(texture_slots[3], nullptr);
+            EXPECT_EQ(texture_slots[4], nullptr);
+        }
+    };
+    EXPECT_EQ(run(), 0);
+
+    std::vector<std::string> loads;
+    for (const std::string& event : fake::events) {
+        if (event.rfind("load ", 0) == 0) {
+            loads.push_back(event);
+        }
+    }
+    EXPECT_EQ(loads, (std::vector<std::string>{"load tree.dds", "load grass.dds",
+                                               "load ground.dds", "load leaf.dds"}));
+    expect_everything_released_once();
+}
+
+TEST_F(AppTest, DrawsAFrameOnlyWhenNoMessageIsWaiting)
+{
+    fake::windowing.on_show = [] {
+        PostMessageA(fake::window_handle(), 0x0400, 0, 0);
+        PostMessageA(fake::window_handle(), 0x0401, 0, 0);
+    };
+    fake::audio.active_ticks = 3;
+    fake::audio.on_tick = [](int tick) {
+        if (tick == 1) {
+            PostMessageA(fake::window_handle(), 0x0402, 0, 0);
+        }
+    };
+    EXPECT_EQ(run(), 0);
+
+    const auto at = [](const std::string& name) {
+        return std::find(fake::events.begin(), fake::events.end(), name) - fake::events.begin();
+    };
+    const auto first_tick = at("tick");
+    EXPECT_LT(at("dispatch 0x0400"), first_tick);
+    EXPECT_LT(at("dispatch 0x0401"), first_tick);
+    // The message posted during the second frame is handled before the third.
+    const auto posted = at("post 0x0402");
+    ASSERT_LT(posted + 1, static_cast<long>(fake::events.size()));
+    EXPECT_EQ(fake::events[static_cast<size_t>(posted) + 1], "dispatch 0x0402");
+}
+
+TEST_F(AppTest, StoresTheLow32BitsOfTheBytePositionAsTheMusicPosition)
+{
+    fake::audio.active_ticks = 3;
+    fake::audio.bytes_per_tick = 0x80000010ull;  // the third frame is at 0x1'0000'0020
+    std::vector<int32_t> positions;
+    fake::audio.on_tick = [&positions](int tick) {
+        if (tick > 0) {
+            positions.push_back(music_pos);
+        }
+    };
+    run();
+    ASSERT_EQ(positions.size(), 3u);
+    EXPECT_EQ(positions[0], 0);
+    EXPECT_EQ(positions[1], static_cast<int32_t>(0x80000010u));  // negative: wrapped
+    EXPECT_EQ(positions[2], 0x20);
+}
+
+TEST_F(AppTest, ClosingTheWindowMidShowShutsDownOnceAndEndsWithStatusZero)
+{
+    fake::audio.active_ticks = 1000;
+    fake::audio.on_tick = [](int tick) {
+        if (tick == 2) {
+            PostMessageA(fake::window_handle(), WM_CLOSE, 0, 0);
+        }
+    };
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(fake::windowing.window_destroyed);
+    EXPECT_EQ(count_events("BASS_Free"), 1);
+    EXPECT_EQ(count_events("PostQuitMessage"), 1);
+    // The quit message follows at once: no frame after the shutdown.
+    EXPECT_EQ(count_events("tick"), 3);
+    expect_everything_released_once();
+}
+
+TEST_F(AppTest, ASecondDestroyAfterShutdownReleasesNothingAgain)
+{
+    // The music ends and the user closes the window in the same moment.
+    fake::audio.active_ticks = 2;
+    fake::audio.on_tick = [](int tick) {
+        if (tick == 2) {
+            PostMessageA(fake::window_handle(), WM_CLOSE, 0, 0);
+        }
+    };
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(fake::windowing.destroy_messages_sent, 1);
+    EXPECT_EQ(count_events("PostQuitMessage"), 2);
+    EXPECT_EQ(count_events("BASS_Free"), 1);
+    expect_everything_released_once();
+}
+
+TEST_F(AppTest, AFailedBeginSceneSkipsTheDrawingButStillPresents)
+{
+    fake::audio.active_ticks = 2;
+    fake::audio.on_tick = [](int tick) {
+        if (tick == 0) {
+            device()->set_begin_scene_result(D3DERR_INVALIDCALL);
+        }
+    };
+    EXPECT_EQ(run(), 0);
+    RecordingDevice* recorded = device();
+    EXPECT_EQ(count_calls<call::BeginScene>(*recorded), 2);
+    EXPECT_EQ(count_calls<call::EndScene>(*recorded), 0);
+    EXPECT_EQ(count_calls<call::Present>(*recorded), 2);
+    EXPECT_EQ(count_calls<call::Draw>(*recorded), 0);
+}
+
+TEST_F(AppTest, MissingMusicIsReportedAndEndsWithStatusOne)
+{
+    fake::audio.stream_handle = 0;
+    fake::audio.stream_error = BASS_ERROR_FILEOPEN;
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(error_output.find("demo.mp3"), std::string::npos) << error_output;
+    EXPECT_NE(error_output.find("cannot be opened"), std::string::npos) << error_output;
+    EXPECT_EQ(std::count(error_output.begin(), error_output.end(), '\n'), 1);
+    // The first frame finds the channel stopped: the window shows and closes at once.
+    EXPECT_TRUE(fake::windowing.window_shown);
+    EXPECT_EQ(count_calls<call::BeginScene>(*device()), 0);
+    expect_everything_released_once();
+}
+
+TEST_F(AppTest, DeviceFailureIsReportedBeforeAnythingIsShown)
+{
+    fake::direct3d.create_device_result = D3DERR_NOTAVAILABLE;
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(error_output.find("Direct3D 9 device"), std::string::npos) << error_output;
+    EXPECT_NE(error_output.find("0x8876086A"), std::string::npos) << error_output;
+    EXPECT_FALSE(fake::windowing.window_shown);
+    EXPECT_EQ(count_events("BASS_Init"), 0);
+    EXPECT_FALSE(fake::windowing.class_registered);
+    expect_everything_released_once();
+}
+
+TEST_F(AppTest, MissingDirect3DIsReported)
+{
+    fake::direct3d.create_returns_null = true;
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(error_output.find("Direct3DCreate9"), std::string::npos) << error_output;
+    EXPECT_FALSE(fake::windowing.window_shown);
+    EXPECT_FALSE(fake::windowing.class_registered);
+}
+
+TEST_F(AppTest, AudioFailureIsReportedAndReleasesTheGraphics)
+{
+    fake::audio.init_result = FALSE;
+    fake::audio.init_error = BASS_ERROR_DRIVER;
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(error_output.find("audio"), std::string::npos) << error_output;
+    EXPECT_NE(error_output.find("no audio driver"), std::string::npos) << error_output;
+    EXPECT_FALSE(fake::windowing.window_shown);
+    EXPECT_EQ(count_calls<call::Present>(*device()), 0);
+    expect_everything_released_once();
+}
+
+}  // namespace

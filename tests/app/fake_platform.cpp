@@ -1,0 +1,252 @@
+#include "tests/app/fake_platform.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "host/recording/recording_device.h"
+
+namespace fake {
+
+std::vector<std::string> events;
+Windowing windowing;
+Audio audio;
+D3dx d3dx;
+Direct3D direct3d;
+
+namespace {
+
+// Objects handed to the shell live until the next reset, so tests can read
+// their reference counts after the run.
+std::vector<std::unique_ptr<RecordingFactory>> factories;
+std::vector<std::unique_ptr<RecordingTexture>> textures;
+
+std::string hex_message(const char* verb, UINT message)
+{
+    char line[48];
+    std::snprintf(line, sizeof line, "%s 0x%04X", verb, message);
+    return line;
+}
+
+}  // namespace
+
+void reset()
+{
+    events.clear();
+    windowing = Windowing{};
+    audio = Audio{};
+    d3dx = D3dx{};
+    direct3d = Direct3D{};
+    factories.clear();
+    textures.clear();
+}
+
+HWND window_handle()
+{
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1000));
+}
+
+}  // namespace fake
+
+using fake::events;
+
+// --- Windowing ---------------------------------------------------------------
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR)
+{
+    return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x400000));
+}
+
+ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class)
+{
+    fake::windowing.window_proc = window_class->lpfnWndProc;
+    fake::windowing.class_registered = true;
+    return 1;
+}
+
+BOOL WINAPI UnregisterClassA(LPCSTR, HINSTANCE)
+{
+    fake::windowing.class_registered = false;
+    events.push_back("UnregisterClassA");
+    return TRUE;
+}
+
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
+                            HINSTANCE, LPVOID)
+{
+    fake::windowing.window_created = true;
+    return fake::window_handle();
+}
+
+BOOL WINAPI DestroyWindow(HWND window)
+{
+    fake::windowing.window_destroyed = true;
+    ++fake::windowing.destroy_messages_sent;
+    fake::windowing.window_proc(window, WM_DESTROY, 0, 0);
+    return TRUE;
+}
+
+BOOL WINAPI ShowWindow(HWND, int)
+{
+    fake::windowing.window_shown = true;
+    events.push_back("ShowWindow");
+    if (fake::windowing.on_show) {
+        fake::windowing.on_show();
+    }
+    return FALSE;
+}
+
+BOOL WINAPI UpdateWindow(HWND)
+{
+    return TRUE;
+}
+
+BOOL WINAPI PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove)
+{
+    if (fake::windowing.queue.empty()) {
+        return FALSE;
+    }
+    *msg = fake::windowing.queue.front();
+    if (remove & PM_REMOVE) {
+        fake::windowing.queue.pop_front();
+    }
+    return TRUE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG*)
+{
+    return FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg)
+{
+    events.push_back(fake::hex_message("dispatch", msg->message));
+    if (msg->hwnd == nullptr || msg->message == WM_QUIT) {
+        return 0;
+    }
+    return fake::windowing.window_proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    events.push_back(fake::hex_message("post", message));
+    fake::windowing.queue.push_back(MSG{window, message, wparam, lparam, 0, {0, 0}});
+    return TRUE;
+}
+
+void WINAPI PostQuitMessage(int exit_code)
+{
+    events.push_back("PostQuitMessage");
+    fake::windowing.queue.push_back(
+        MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exit_code), 0, 0, {0, 0}});
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_CLOSE) {
+        DestroyWindow(window);
+    }
+    return 0;
+}
+
+// --- Direct3D 9 and D3DX ------------------------------------------------------
+
+IDirect3D9* WINAPI Direct3DCreate9(UINT)
+{
+    if (fake::direct3d.create_returns_null) {
+        return nullptr;
+    }
+    auto factory = std::make_unique<RecordingFactory>();
+    factory->set_create_device_result(fake::direct3d.create_device_result);
+    fake::direct3d.factory = factory.get();
+    fake::factories.push_back(std::move(factory));
+    return fake::direct3d.factory;
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9*, LPCSTR file,
+                                          IDirect3DTexture9** texture)
+{
+    events.push_back(std::string("load ") + file);
+    if (fake::d3dx.present_files.count(file) == 0) {
+        *texture = nullptr;
+        return D3DXERR_INVALIDDATA;
+    }
+    fake::textures.push_back(std::make_unique<RecordingTexture>(file));
+    *texture = fake::textures.back().get();
+    fake::d3dx.loaded.push_back(*texture);
+    return D3D_OK;
+}
+
+// --- Audio ----------------------------------------------------------------
+
+namespace {
+int last_error = BASS_OK;
+}
+
+BOOL BASS_Init(int, DWORD, DWORD, HWND, const GUID*)
+{
+    events.push_back("BASS_Init");
+    last_error = fake::audio.init_result ? BASS_OK : fake::audio.init_error;
+    return fake::audio.init_result;
+}
+
+BOOL BASS_Free()
+{
+    events.push_back("BASS_Free");
+    ++fake::audio.free_calls;
+    return TRUE;
+}
+
+HSTREAM BASS_StreamCreateFile(BOOL, const void*, QWORD, QWORD, DWORD)
+{
+    last_error = fake::audio.stream_handle != 0 ? BASS_OK : fake::audio.stream_error;
+    return fake::audio.stream_handle;
+}
+
+BOOL BASS_ChannelPlay(DWORD handle, BOOL)
+{
+    fake::audio.playing = handle != 0 && handle == fake::audio.stream_handle;
+    return fake::audio.playing;
+}
+
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD)
+{
+    if (handle == 0 || handle != fake::audio.stream_handle) {
+        return FALSE;
+    }
+    fake::audio.set_position = pos;
+    return TRUE;
+}
+
+DWORD BASS_ChannelIsActive(DWORD handle)
+{
+    const int tick = fake::audio.ticks++;
+    events.push_back("tick");
+    if (fake::audio.on_tick) {
+        fake::audio.on_tick(tick);
+    }
+    const bool active = fake::audio.playing && handle == fake::audio.stream_handle &&
+                        tick < fake::audio.active_ticks;
+    return active ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
+}
+
+QWORD BASS_ChannelGetPosition(DWORD, DWORD)
+{
+    return static_cast<QWORD>(fake::audio.ticks - 1) * fake::audio.bytes_per_tick;
+}
+
+int BASS_ErrorGetCode()
+{
+    return last_error;
+}
+
+const char* audio_error_text(int code)
+{
+    switch (code) {
+    case BASS_ERROR_FILEOPEN:
+        return "the file cannot be opened";
+    case BASS_ERROR_DRIVER:
+        return "no audio driver";
+    default:
+        return "audio error";
+    }
+}
