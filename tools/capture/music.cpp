@@ -1,0 +1,103 @@
+#include "tools/capture/music.h"
+
+#include <mpg123.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace capture {
+
+namespace {
+
+struct HandleDeleter {
+    void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }
+};
+using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
+
+void put_u32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void put_u16(uint8_t* p, uint16_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::string& error)
+{
+    int result = MPG123_OK;
+    Handle handle(mpg123_new(nullptr, &result));
+    if (!handle) {
+        error = mpg123_plain_strerror(result);
+        return std::nullopt;
+    }
+    // Only MPEG audio at the show's rate: no resampling, no format surprises.
+    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+    mpg123_format_none(handle.get());
+    mpg123_format(handle.get(), 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (mpg123_open(handle.get(), path.c_str()) != MPG123_OK) {
+        error = errno != 0 ? std::strerror(errno) : mpg123_strerror(handle.get());
+        return std::nullopt;
+    }
+
+    std::vector<uint8_t> pcm;
+    unsigned char chunk[65536];
+    for (;;) {
+        size_t done = 0;
+        result = mpg123_read(handle.get(), chunk, sizeof chunk, &done);
+        pcm.insert(pcm.end(), chunk, chunk + done);
+        if (result == MPG123_DONE) {
+            break;
+        }
+        if (result == MPG123_NEW_FORMAT || result == MPG123_OK) {
+            continue;
+        }
+        error = std::string("not decodable MPEG audio at 44100 Hz stereo (") +
+                mpg123_strerror(handle.get()) + ")";
+        return std::nullopt;
+    }
+    if (pcm.empty()) {
+        error = "no audio in the file";
+        return std::nullopt;
+    }
+    return pcm;
+}
+
+bool write_wav(const std::string& path, const uint8_t* pcm, size_t bytes, std::string& error)
+{
+    uint8_t header[44];
+    std::memcpy(header, "RIFF", 4);
+    put_u32(header + 4, static_cast<uint32_t>(36 + bytes));
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    put_u32(header + 16, 16);      // fmt chunk size
+    put_u16(header + 20, 1);       // PCM
+    put_u16(header + 22, 2);       // channels
+    put_u32(header + 24, 44100);   // sample rate
+    put_u32(header + 28, 176400);  // bytes per second
+    put_u16(header + 32, 4);       // block align
+    put_u16(header + 34, 16);      // bits per sample
+    std::memcpy(header + 36, "data", 4);
+    put_u32(header + 40, static_cast<uint32_t>(bytes));
+
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(header, 1, sizeof header, file) == sizeof header &&
+                         std::fwrite(pcm, 1, bytes, file) == bytes;
+    const int saved_errno = errno;
+    if (std::fclose(file) != 0 || !written) {
+        error = std::strerror(written ? errno : saved_errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace capture
