@@ -38,10 +38,12 @@ typedef DWORD HSTREAM;
 #define BASS_ERROR_POSITION 7
 #define BASS_ERROR_INIT 8
 #define BASS_ERROR_ALREADY 14
+#define BASS_ERROR_NOTAUDIO 17
 #define BASS_ERROR_ILLPARAM 20
 #define BASS_ERROR_DEVICE 23
-#define BASS_ERROR_NOTAUDIO 37
-#define BASS_ERROR_FILEFORM 41
+#define BASS_ERROR_NOTAVAIL 37  // e.g. a position mode other than bytes
+#define BASS_ERROR_FILEFORM 41  // not MPEG layer III audio
+#define BASS_ERROR_CODEC 44     // the system has no decoder for the stream
 #define BASS_ERROR_UNKNOWN -1
 
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND window, const GUID* dsguid);

@@ -1,0 +1,486 @@
+#include "host/common/audio/engine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace audio {
+namespace {
+
+// The calling thread's last error, as BASS keeps it per thread.
+thread_local int tls_error = BASS_OK;
+thread_local char tls_reason[256] = "";
+thread_local char tls_text[320] = "";
+
+struct ErrorName {
+    int code;
+    const char* text;
+};
+constexpr ErrorName kErrorNames[] = {
+    {BASS_OK, "no error"},
+    {BASS_ERROR_MEM, "out of memory"},
+    {BASS_ERROR_FILEOPEN, "cannot open the file"},
+    {BASS_ERROR_DRIVER, "no usable output driver"},
+    {BASS_ERROR_HANDLE, "invalid handle"},
+    {BASS_ERROR_FORMAT, "unsupported sample format"},
+    {BASS_ERROR_POSITION, "position out of range"},
+    {BASS_ERROR_INIT, "the audio library is not started"},
+    {BASS_ERROR_ALREADY, "the audio library is already started"},
+    {BASS_ERROR_NOTAUDIO, "not an audio stream"},
+    {BASS_ERROR_ILLPARAM, "invalid parameter"},
+    {BASS_ERROR_DEVICE, "no such output device"},
+    {BASS_ERROR_NOTAVAIL, "not available"},
+    {BASS_ERROR_FILEFORM, "unsupported file format"},
+    {BASS_ERROR_CODEC, "no decoder for the stream"},
+    {BASS_ERROR_UNKNOWN, "unknown problem"},
+};
+
+const char* error_name(int code)
+{
+    for (const ErrorName& name : kErrorNames) {
+        if (name.code == code) {
+            return name.text;
+        }
+    }
+    return "unknown error code";
+}
+
+bool succeed()
+{
+    tls_error = BASS_OK;
+    tls_reason[0] = '\0';
+    return true;
+}
+
+// Records a failure; the reason may be empty.
+bool fail(int code, const std::string& reason = {})
+{
+    tls_error = code;
+    std::snprintf(tls_reason, sizeof tls_reason, "%s", reason.c_str());
+    return false;
+}
+
+constexpr DWORD kSupportedFlags = BASS_STREAM_PRESCAN | BASS_STREAM_AUTOFREE;
+constexpr QWORD kNoPosition = std::numeric_limits<QWORD>::max();
+// Output rates the library accepts, as BASS documents for BASS_Init.
+constexpr DWORD kMinRate = 8000;
+constexpr DWORD kMaxRate = 192000;
+
+}  // namespace
+
+int last_error()
+{
+    return tls_error;
+}
+
+const char* error_text(int code)
+{
+    if (code == tls_error && tls_reason[0] != '\0') {
+        std::snprintf(tls_text, sizeof tls_text, "%s: %s", error_name(code), tls_reason);
+    } else {
+        std::snprintf(tls_text, sizeof tls_text, "%s", error_name(code));
+    }
+    return tls_text;
+}
+
+class Engine::Guard {
+public:
+    explicit Guard(Backend& backend) : backend_(backend) { backend_.lock(); }
+    ~Guard() { backend_.unlock(); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    Backend& backend_;
+};
+
+Engine::~Engine()
+{
+    if (initialised_) {
+        free();
+    }
+}
+
+BOOL Engine::init(int device, DWORD freq)
+{
+    if (initialised_) {
+        return fail(BASS_ERROR_ALREADY);
+    }
+    // -1 and 1 name the default output; 0 is BASS's "no sound" device.
+    if (device < -1 || device > 1) {
+        return fail(BASS_ERROR_DEVICE, "device " + std::to_string(device) +
+                                           "; only the default output (-1) and no sound (0)");
+    }
+    if (freq < kMinRate || freq > kMaxRate) {
+        return fail(BASS_ERROR_ILLPARAM, "output rate " + std::to_string(freq) + " Hz");
+    }
+
+    output_rate_ = freq;
+    output_clock_ = BufferClock(freq);
+    wall_clock_ = WallClock(freq);
+    real_time_ = WallClock(freq);
+    real_time_limit_ = false;
+    frames_rendered_ = 0;
+    silent_ = true;
+    initialised_ = true;
+    wall_clock_.set(backend_.now(), 0);
+
+    std::string why;
+    if (device != 0) {
+        silent_ = !backend_.open_output(freq, why);
+    }
+    if (silent_ && device != 0 && !said_silent_) {
+        std::fprintf(stderr, "audio: no sound output (%s); the music plays silently\n",
+                     why.c_str());
+        said_silent_ = true;
+    }
+    return succeed();
+}
+
+BOOL Engine::free()
+{
+    if (!initialised_) {
+        return fail(BASS_ERROR_INIT);
+    }
+    if (!silent_) {
+        backend_.close_output();
+    }
+    for (Slot& slot : slots_) {
+        release(slot);
+    }
+    initialised_ = false;
+    return succeed();
+}
+
+std::optional<std::vector<uint8_t>> Engine::read_input(BOOL mem, const void* file, QWORD offset,
+                                                       QWORD length, std::string& name)
+{
+    if (file == nullptr) {
+        fail(BASS_ERROR_ILLPARAM, "no file given");
+        return std::nullopt;
+    }
+    if (mem) {
+        name = "memory";
+        if (length == 0) {
+            fail(BASS_ERROR_ILLPARAM, "a stream in memory needs its length");
+            return std::nullopt;
+        }
+        const auto* bytes = static_cast<const uint8_t*>(file) + offset;
+        return std::vector<uint8_t>(bytes, bytes + length);
+    }
+
+    name = static_cast<const char*>(file);
+    std::FILE* input = std::fopen(name.c_str(), "rb");
+    if (input == nullptr) {
+        fail(BASS_ERROR_FILEOPEN, name + ": " + std::strerror(errno));
+        return std::nullopt;
+    }
+    std::vector<uint8_t> data;
+    bool ok = std::fseek(input, 0, SEEK_END) == 0;
+    const long size = ok ? std::ftell(input) : -1;
+    ok = size >= 0 && static_cast<QWORD>(size) >= offset;
+    if (ok) {
+        const QWORD available = static_cast<QWORD>(size) - offset;
+        data.resize(static_cast<size_t>(length == 0 ? available : std::min(length, available)));
+        ok = std::fseek(input, static_cast<long>(offset), SEEK_SET) == 0 &&
+             std::fread(data.data(), 1, data.size(), input) == data.size();
+    }
+    std::fclose(input);
+    if (!ok) {
+        fail(BASS_ERROR_FILEOPEN, name + ": cannot read from byte " + std::to_string(offset));
+        return std::nullopt;
+    }
+    return data;
+}
+
+HSTREAM Engine::create_stream(BOOL mem, const void* file, QWORD offset, QWORD length,
+                              DWORD flags)
+{
+    if (!initialised_) {
+        fail(BASS_ERROR_INIT);
+        return 0;
+    }
+    if ((flags & ~kSupportedFlags) != 0) {
+        char reason[64];
+        std::snprintf(reason, sizeof reason, "stream flags 0x%X are not supported",
+                      static_cast<unsigned>(flags & ~kSupportedFlags));
+        fail(BASS_ERROR_ILLPARAM, reason);
+        return 0;
+    }
+    std::string name;
+    const std::optional<std::vector<uint8_t>> data = read_input(mem, file, offset, length, name);
+    if (!data) {
+        return 0;
+    }
+    const ScanResult scan = scan_mpeg_stream(*data);
+    if (!scan.stream) {
+        fail(BASS_ERROR_FILEFORM, name + ": " + scan.error);
+        return 0;
+    }
+
+    // Decoding takes a while (tens of milliseconds for minutes of music), so
+    // it runs outside the lock and the output keeps playing meanwhile.
+    DecodeOutcome decoded = backend_.decode(*data, *scan.stream, output_rate_);
+    if (!decoded.audio) {
+        fail(decoded.error, name + ": " + decoded.reason);
+        return 0;
+    }
+    if (decoded.audio->samples.empty() || decoded.audio->source_frames == 0) {
+        fail(BASS_ERROR_FILEFORM, name + ": the stream decodes to no audio");
+        return 0;
+    }
+
+    Guard guard(backend_);
+    reap(backend_.now());
+    for (size_t index = 0; index < slots_.size(); ++index) {
+        Slot& slot = slots_[index];
+        if (slot.handle != 0) {
+            continue;
+        }
+        // The low byte names the slot, the rest counts streams made, so a
+        // freed handle is never taken for a later stream in the same slot.
+        slot.handle = (next_generation_++ << 8) | static_cast<DWORD>(index + 1);
+        slot.stream = Stream{};
+        slot.stream.audio = std::move(*decoded.audio);
+        slot.stream.frames = slot.stream.audio.samples.size() / 2;
+        slot.stream.autofree = (flags & BASS_STREAM_AUTOFREE) != 0;
+        succeed();
+        return slot.handle;
+    }
+    fail(BASS_ERROR_MEM, "no room for more than " + std::to_string(kMaxStreams) + " streams");
+    return 0;
+}
+
+BOOL Engine::play(DWORD handle, BOOL restart)
+{
+    Guard guard(backend_);
+    const Nanoseconds now = backend_.now();
+    reap(now);
+    Stream* stream = find(handle);
+    if (stream == nullptr) {
+        return fail(BASS_ERROR_HANDLE);
+    }
+    if (stream->playing && !restart) {
+        return succeed();
+    }
+    // A stream that played to its end starts again from the beginning.
+    const uint64_t from = restart || stream->ended ? 0 : heard_frame(*stream, now);
+    stream->playing = true;
+    stream->ended = false;
+    move_to(*stream, from, now);
+    return succeed();
+}
+
+BOOL Engine::set_position(DWORD handle, QWORD pos, DWORD mode)
+{
+    Guard guard(backend_);
+    const Nanoseconds now = backend_.now();
+    reap(now);
+    Stream* stream = find(handle);
+    if (stream == nullptr) {
+        return fail(BASS_ERROR_HANDLE);
+    }
+    if (mode != BASS_POS_BYTE) {
+        return fail(BASS_ERROR_NOTAVAIL, "only byte positions are supported");
+    }
+    const uint64_t source_frame = pos / kBytesPerFrame;
+    if (source_frame > stream->audio.source_frames) {
+        return fail(BASS_ERROR_POSITION,
+                    "byte " + std::to_string(pos) + " of " +
+                        std::to_string(stream->audio.source_frames * kBytesPerFrame));
+    }
+    stream->ended = false;
+    move_to(*stream, to_output(*stream, source_frame), now);
+    return succeed();
+}
+
+DWORD Engine::is_active(DWORD handle)
+{
+    Guard guard(backend_);
+    reap(backend_.now());
+    const Stream* stream = find(handle);
+    if (stream == nullptr) {
+        fail(BASS_ERROR_HANDLE);
+        return BASS_ACTIVE_STOPPED;
+    }
+    succeed();
+    return stream->playing ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
+}
+
+QWORD Engine::get_position(DWORD handle, DWORD mode)
+{
+    Guard guard(backend_);
+    const Nanoseconds now = backend_.now();
+    reap(now);
+    const Stream* stream = find(handle);
+    if (stream == nullptr) {
+        fail(BASS_ERROR_HANDLE);
+        return kNoPosition;
+    }
+    if (mode != BASS_POS_BYTE) {
+        fail(BASS_ERROR_NOTAVAIL, "only byte positions are supported");
+        return kNoPosition;
+    }
+    succeed();
+    return to_source(*stream, heard_frame(*stream, now)) * kBytesPerFrame;
+}
+
+std::optional<Engine::Probe> Engine::probe(DWORD handle)
+{
+    Guard guard(backend_);
+    const Nanoseconds now = backend_.now();
+    const Stream* stream = find(handle);
+    if (stream == nullptr) {
+        return std::nullopt;
+    }
+    return Probe{stream->cursor * kBytesPerFrame, heard_frame(*stream, now) * kBytesPerFrame};
+}
+
+void Engine::render(int16_t* out, uint32_t frames)
+{
+    std::fill(out, out + size_t{frames} * 2, int16_t{0});
+    for (Slot& slot : slots_) {
+        Stream& stream = slot.stream;
+        if (slot.handle == 0 || !stream.playing) {
+            continue;
+        }
+        if (!stream.segment_placed) {
+            stream.segment_placed = true;
+            stream.segment_output = frames_rendered_;
+        }
+        const uint64_t count = std::min<uint64_t>(frames, stream.frames - stream.cursor);
+        const int16_t* source = stream.audio.samples.data() + stream.cursor * 2;
+        for (size_t i = 0; i < count * 2; ++i) {
+            const int mixed = out[i] + source[i];
+            out[i] = static_cast<int16_t>(std::clamp(mixed, -32768, 32767));
+        }
+        stream.cursor += count;
+    }
+    frames_rendered_ += frames;
+}
+
+void Engine::buffer_started(Nanoseconds now, uint64_t first, uint32_t frames)
+{
+    output_clock_.buffer_started(now, first, frames);
+}
+
+void Engine::limit_to_real_time(Nanoseconds time, uint64_t frame)
+{
+    real_time_limit_ = true;
+    real_time_.set(time, frame);
+}
+
+void Engine::queue_dropped(Nanoseconds now)
+{
+    for (Slot& slot : slots_) {
+        Stream& stream = slot.stream;
+        if (slot.handle != 0 && stream.playing) {
+            const uint64_t heard = heard_frame(stream, now);
+            stream.segment_frame = heard;
+            stream.cursor = heard;
+            stream.segment_placed = false;
+        }
+    }
+    output_clock_.hold(now);
+}
+
+// The output frame heard now. Both clocks only move forward, so their lower
+// one does too.
+uint64_t Engine::heard_output(Nanoseconds now) const
+{
+    if (silent_) {
+        return wall_clock_.frame_at(now);
+    }
+    const uint64_t heard = output_clock_.heard(now);
+    return real_time_limit_ ? std::min(heard, real_time_.frame_at(now)) : heard;
+}
+
+Engine::Stream* Engine::find(DWORD handle)
+{
+    const DWORD index = (handle & 0xFF) - 1;
+    if (handle == 0 || index >= slots_.size() || slots_[index].handle != handle) {
+        return nullptr;
+    }
+    return &slots_[index].stream;
+}
+
+void Engine::release(Slot& slot)
+{
+    slot.handle = 0;
+    slot.stream = Stream{};  // gives the decoded samples back
+}
+
+// Streams whose last frame has been heard stop; those made with
+// BASS_STREAM_AUTOFREE are freed then. Done at each call rather than on the
+// output thread, which must not free memory.
+void Engine::reap(Nanoseconds now)
+{
+    for (Slot& slot : slots_) {
+        Stream& stream = slot.stream;
+        if (slot.handle == 0 || !stream.playing || heard_frame(stream, now) < stream.frames) {
+            continue;
+        }
+        stream.playing = false;
+        stream.ended = true;
+        stream.segment_frame = stream.frames;
+        if (stream.autofree) {
+            release(slot);
+        }
+    }
+}
+
+uint64_t Engine::heard_frame(const Stream& stream, Nanoseconds now) const
+{
+    if (!stream.playing || !stream.segment_placed) {
+        return stream.segment_frame;
+    }
+    const uint64_t output = heard_output(now);
+    const uint64_t played = output > stream.segment_output ? output - stream.segment_output : 0;
+    // Silent playback has no cursor: nothing is rendered.
+    const uint64_t limit = silent_ ? stream.frames : stream.cursor;
+    return std::min(stream.segment_frame + played, std::max(limit, stream.segment_frame));
+}
+
+// Starts a new stretch of playback at `frame`. An output places it at the
+// first frame it renders from the stream; the silent clock places it now.
+void Engine::move_to(Stream& stream, uint64_t frame, Nanoseconds now)
+{
+    stream.segment_frame = frame;
+    stream.cursor = frame;
+    stream.segment_placed = silent_ && stream.playing;
+    stream.segment_output = silent_ ? heard_output(now) : 0;
+    if (stream.playing && !silent_) {
+        backend_.request_flush();
+    }
+}
+
+uint64_t Engine::to_source(const Stream& stream, uint64_t frame) const
+{
+    const uint32_t source_rate = stream.audio.source_rate;
+    if (source_rate == output_rate_) {
+        return frame;
+    }
+    if (frame >= stream.frames) {
+        return stream.audio.source_frames;
+    }
+    return std::min(stream.audio.source_frames, frame * source_rate / output_rate_);
+}
+
+uint64_t Engine::to_output(const Stream& stream, uint64_t source_frame) const
+{
+    const uint32_t source_rate = stream.audio.source_rate;
+    if (source_rate == output_rate_) {
+        return source_frame;
+    }
+    if (source_frame >= stream.audio.source_frames) {
+        return stream.frames;
+    }
+    // Rounded up, so that the position read back is the one set whenever the
+    // output rate is the higher.
+    const uint64_t frame = (source_frame * output_rate_ + source_rate - 1) / source_rate;
+    return std::min(frame, stream.frames);
+}
+
+}  // namespace audio

@@ -1,0 +1,21 @@
+// MP3 decoding on Linux: libmpg123 with its default gapless trimming, then
+// SDL's resampler when the stream's rate is not the output's.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "host/common/audio/engine.h"
+
+namespace audio {
+
+// Decodes a whole MP3 file (held in memory) to 16-bit stereo at
+// `output_rate`. Mono streams are doubled to both channels.
+DecodeOutcome decode_mp3_mpg123(std::span<const uint8_t> file, uint32_t output_rate);
+
+// Converts interleaved 16-bit stereo from one rate to another with SDL's
+// resampler; the same samples when the rates agree. Empty when SDL fails.
+std::vector<int16_t> resample_stereo(std::vector<int16_t> samples, uint32_t from_rate,
+                                     uint32_t to_rate);
+
+}  // namespace audio

@@ -1,0 +1,902 @@
+#include "host/linux/d3d9/device.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "host/linux/d3d9/texture.h"
+#include "host/linux/d3d9/translate.h"
+#include "host/linux/win32/sdl_window.h"
+
+namespace host_d3d9 {
+namespace {
+
+// The one vertex layout: FVF 0x152, 36-byte records of position, normal,
+// diffuse colour (a D3DCOLOR, bytes B, G, R, A) and one texture coordinate.
+constexpr DWORD kDeviceFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+constexpr UINT kDeviceStride = 36;
+constexpr uintptr_t kPositionOffset = 0;
+constexpr uintptr_t kDiffuseOffset = 24;
+constexpr uintptr_t kTexcoordOffset = 28;
+
+// Room for several frames of the scene (about 1 MB each) before the stream
+// buffer is orphaned; larger draws grow it.
+constexpr size_t kStreamCapacity = size_t{8} << 20;
+
+// The most vertices one draw may name (GL counts are signed ints).
+constexpr uint64_t kMaxDrawVertices = uint64_t{1} << 24;
+
+thread_local std::string last_failure;
+
+D3DMATRIX identity()
+{
+    D3DMATRIX m{};
+    for (int i = 0; i < 4; ++i) {
+        m.m[i][i] = 1.0f;
+    }
+    return m;
+}
+
+// a x b for row vectors: a point goes through a first, then b.
+D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b)
+{
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] +
+                        a.m[i][3] * b.m[3][j];
+        }
+    }
+    return r;
+}
+
+// The clip-space adjustment from Direct3D 9 to GL (device.h): x += w * dx,
+// y += w * dy, z = 2z - w. dx and dy are 63/64 of half a pixel in normalised
+// device units; y moves down because Direct3D's rows run downward.
+D3DMATRIX clip_adjustment(uint32_t width, uint32_t height)
+{
+    constexpr float kNearlyHalfPixel = 63.0f / 64.0f;  // in units of 2 / size
+    D3DMATRIX m = identity();
+    m.m[2][2] = 2.0f;
+    m.m[3][0] = kNearlyHalfPixel / static_cast<float>(width);
+    m.m[3][1] = -kNearlyHalfPixel / static_cast<float>(height);
+    m.m[3][2] = -1.0f;
+    return m;
+}
+
+struct DefaultState {
+    D3DRENDERSTATETYPE state;
+    DWORD value;
+};
+
+// Direct3D 9's initial render states, for those the device reads or that an
+// application might read back. ZENABLE depends on the depth buffer.
+const DefaultState kDefaultRenderStates[] = {
+    {D3DRS_FILLMODE, kFillSolid},
+    {D3DRS_SHADEMODE, D3DSHADE_GOURAUD},
+    {D3DRS_ZWRITEENABLE, TRUE},
+    {D3DRS_ALPHATESTENABLE, FALSE},
+    {D3DRS_SRCBLEND, D3DBLEND_ONE},
+    {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+    {D3DRS_CULLMODE, D3DCULL_CCW},
+    {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+    {D3DRS_ALPHAREF, 0},
+    {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},
+    {D3DRS_DITHERENABLE, FALSE},
+    {D3DRS_ALPHABLENDENABLE, FALSE},
+    {D3DRS_FOGENABLE, FALSE},
+    {D3DRS_SPECULARENABLE, FALSE},
+    {D3DRS_FOGCOLOR, 0},
+    {D3DRS_FOGTABLEMODE, D3DFOG_NONE},
+    {D3DRS_FOGSTART, 0x00000000},  // 0.0f
+    {D3DRS_FOGEND, 0x3f800000},    // 1.0f
+    {D3DRS_FOGDENSITY, 0x3f800000},
+    {D3DRS_RANGEFOGENABLE, FALSE},
+    {D3DRS_LIGHTING, TRUE},
+    {D3DRS_AMBIENT, 0},
+    {D3DRS_FOGVERTEXMODE, D3DFOG_NONE},
+    {D3DRS_COLORVERTEX, TRUE},
+    {D3DRS_POINTSIZE, 0x3f800000},
+    {static_cast<D3DRENDERSTATETYPE>(kRsColorWriteEnable), 0xf},
+    {D3DRS_BLENDOP, kBlendOpAdd},
+    {D3DRS_BLENDFACTOR, 0xffffffff},
+};
+
+const std::pair<D3DSAMPLERSTATETYPE, DWORD> kDefaultSamplerStates[] = {
+    {D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP},
+    {D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP},
+    {D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP},
+    {D3DSAMP_BORDERCOLOR, 0},
+    {D3DSAMP_MAGFILTER, D3DTEXF_POINT},
+    {D3DSAMP_MINFILTER, D3DTEXF_POINT},
+    {D3DSAMP_MIPFILTER, D3DTEXF_NONE},
+    {D3DSAMP_MIPMAPLODBIAS, 0},
+    {D3DSAMP_MAXMIPLEVEL, 0},
+    {D3DSAMP_MAXANISOTROPY, 1},
+};
+
+bool has_extension(std::string_view name)
+{
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const auto* extension =
+            reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+        if (extension != nullptr && name == extension) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool no_display()
+{
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && value[0] != '\0';
+    };
+    return !set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER");
+}
+
+std::string sdl_failure(const char* what)
+{
+    return std::string(what) + ": " + SDL_GetError();
+}
+
+}  // namespace
+
+void set_last_error(std::string reason)
+{
+    last_failure = std::move(reason);
+}
+
+const char* last_error()
+{
+    return last_failure.c_str();
+}
+
+// ---------------------------------------------------------------------------
+// Creation and destruction
+
+HRESULT GlDevice::create(IDirect3D9* factory, HWND window, D3DPRESENT_PARAMETERS* params,
+                         GlDevice** device)
+{
+    SDL_Window* sdl_window = nullptr;
+    if (window != nullptr) {
+        sdl_window = host_sdl_window(window);
+        if (sdl_window == nullptr) {
+            set_last_error("the device window is not a window of this program");
+            return D3DERR_INVALIDCALL;
+        }
+    }
+    auto* created = new GlDevice();
+    created->hwnd_ = window;
+    const HRESULT result = created->initialise(sdl_window, *params);
+    if (FAILED(result)) {
+        created->destroy();
+        delete created;
+        return result;
+    }
+    created->factory_ = factory;
+    factory->AddRef();
+    // Like Direct3D, report the sizes and format that were chosen.
+    params->BackBufferWidth = created->width_;
+    params->BackBufferHeight = created->height_;
+    if (params->BackBufferFormat == D3DFMT_UNKNOWN) {
+        params->BackBufferFormat = D3DFMT_X8R8G8B8;
+    }
+    params->BackBufferCount = std::max<UINT>(params->BackBufferCount, 1);
+    *device = created;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::initialise(SDL_Window* window, const D3DPRESENT_PARAMETERS& params)
+{
+    // With no display at all an offscreen device goes straight to SDL's
+    // offscreen driver, which SDL would reach anyway after failed attempts
+    // (and complaints) from the desktop drivers.
+    if (window == nullptr && SDL_WasInit(SDL_INIT_VIDEO) == 0 && no_display()) {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_DEFAULT);
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        set_last_error(sdl_failure("cannot start SDL video"));
+        return D3DERR_NOTAVAILABLE;
+    }
+    sdl_video_ = true;
+
+    width_ = params.BackBufferWidth;
+    height_ = params.BackBufferHeight;
+    if (window != nullptr && (width_ == 0 || height_ == 0)) {
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(window, &w, &h);
+        width_ = width_ != 0 ? width_ : static_cast<uint32_t>(std::max(w, 1));
+        height_ = height_ != 0 ? height_ : static_cast<uint32_t>(std::max(h, 1));
+    }
+    if (width_ == 0 || height_ == 0) {
+        set_last_error("an offscreen device needs BackBufferWidth and BackBufferHeight");
+        return D3DERR_INVALIDCALL;
+    }
+
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+    if (window == nullptr) {
+        // Only the context matters: the picture lives in a framebuffer object.
+        window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16, 16,
+                                  SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (window == nullptr) {
+            set_last_error(sdl_failure("cannot create a hidden OpenGL surface"));
+            return D3DERR_NOTAVAILABLE;
+        }
+        own_window_ = true;
+    }
+    window_ = window;
+    context_ = SDL_GL_CreateContext(window_);
+    if (context_ == nullptr) {
+        set_last_error(sdl_failure("cannot create an OpenGL 3.3 core context"));
+        return D3DERR_NOTAVAILABLE;
+    }
+    SDL_GL_MakeCurrent(window_, context_);
+    if (!own_window_) {
+        // A failure (no vertical sync to be had, as under Xvfb) is harmless.
+        SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0
+                                                                                             : 1);
+    }
+
+    GLint max_renderbuffer = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_renderbuffer);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size_);
+    if (width_ > static_cast<uint32_t>(max_renderbuffer) ||
+        height_ > static_cast<uint32_t>(max_renderbuffer)) {
+        set_last_error("a " + std::to_string(width_) + " x " + std::to_string(height_) +
+                       " back buffer is larger than OpenGL's limit of " +
+                       std::to_string(max_renderbuffer));
+        return D3DERR_NOTAVAILABLE;
+    }
+    s3tc_ = has_extension("GL_EXT_texture_compression_s3tc");
+
+    if (!create_framebuffer(params.BackBufferFormat, params.EnableAutoDepthStencil != 0,
+                            params.AutoDepthStencilFormat)) {
+        set_last_error("the OpenGL driver cannot make the back buffer");
+        return D3DERR_NOTAVAILABLE;
+    }
+
+    glGenVertexArrays(1, &vertex_array_);
+    glBindVertexArray(vertex_array_);
+    if (!stream_.create(kStreamCapacity)) {
+        set_last_error("the OpenGL driver cannot make the vertex stream buffer");
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, kDeviceStride,
+                          reinterpret_cast<const void*>(kPositionOffset));
+    // GL_BGRA as the size reads the D3DCOLOR's bytes B, G, R, A as red,
+    // green, blue, alpha in the right places.
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, kDeviceStride,
+                          reinterpret_cast<const void*>(kDiffuseOffset));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, kDeviceStride,
+                          reinterpret_cast<const void*>(kTexcoordOffset));
+
+    glGenSamplers(1, &sampler_);
+    glBindSampler(0, sampler_);
+
+    gl_.reset();
+    glDisable(GL_DITHER);
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glViewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
+
+    set_default_states(has_depth_);
+    clip_adjust_ = clip_adjustment(width_, height_);
+    row_.resize(size_t{width_} * 4);
+
+    if (const GLenum error = glGetError(); error != GL_NO_ERROR) {
+        set_last_error("OpenGL error " + std::to_string(error) + " while setting up the device");
+        return D3DERR_NOTAVAILABLE;
+    }
+    return D3D_OK;
+}
+
+bool GlDevice::create_framebuffer(D3DFORMAT back_buffer_format, bool depth,
+                                  D3DFORMAT depth_format)
+{
+    const auto w = static_cast<GLsizei>(width_);
+    const auto h = static_cast<GLsizei>(height_);
+    has_alpha_ = back_buffer_format == D3DFMT_A8R8G8B8;
+
+    glGenFramebuffers(1, &framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glGenRenderbuffers(1, &color_buffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, color_buffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                              color_buffer_);
+    if (depth) {
+        GLenum format = GL_DEPTH_COMPONENT24;
+        GLenum attachment = GL_DEPTH_ATTACHMENT;
+        if (depth_format == D3DFMT_D16) {
+            format = GL_DEPTH_COMPONENT16;
+        } else if (depth_format == D3DFMT_D24S8) {
+            format = GL_DEPTH24_STENCIL8;
+            attachment = GL_DEPTH_STENCIL_ATTACHMENT;
+            has_stencil_ = true;
+        }
+        glGenRenderbuffers(1, &depth_buffer_);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth_buffer_);
+        glRenderbufferStorage(GL_RENDERBUFFER, format, w, h);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, depth_buffer_);
+        has_depth_ = true;
+    }
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+}
+
+void GlDevice::set_default_states(bool depth)
+{
+    render_states_.fill(0);
+    for (const DefaultState& entry : kDefaultRenderStates) {
+        render_states_[entry.state] = entry.value;
+    }
+    // With an automatic depth buffer Direct3D starts with the depth test on.
+    render_states_[D3DRS_ZENABLE] = depth ? D3DZB_TRUE : D3DZB_FALSE;
+    sampler_states_.fill(0);
+    for (const auto& [type, value] : kDefaultSamplerStates) {
+        sampler_states_[type] = value;
+    }
+    world_ = identity();
+    view_ = identity();
+    projection_ = identity();
+}
+
+void GlDevice::destroy()
+{
+    if (context_ != nullptr) {
+        if (window_ready()) {
+            SDL_GL_MakeCurrent(window_, context_);
+            programs_.destroy();
+            stream_.destroy();
+            glDeleteSamplers(1, &sampler_);
+            glDeleteVertexArrays(1, &vertex_array_);
+            glDeleteRenderbuffers(1, &color_buffer_);
+            glDeleteRenderbuffers(1, &depth_buffer_);
+            glDeleteFramebuffers(1, &framebuffer_);
+            SDL_GL_MakeCurrent(window_, nullptr);
+        }
+        // Without its window the context can no longer be made current;
+        // deleting it frees its objects all the same.
+        SDL_GL_DeleteContext(context_);
+        context_ = nullptr;
+    }
+    if (own_window_ && window_ != nullptr) {
+        SDL_DestroyWindow(window_);
+    }
+    window_ = nullptr;
+    if (sdl_video_) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        sdl_video_ = false;
+    }
+}
+
+bool GlDevice::window_ready() const
+{
+    // The application's window may be destroyed before the device is
+    // released; its handle then no longer names an SDL window.
+    return window_ != nullptr && (own_window_ || host_sdl_window(hwnd_) == window_);
+}
+
+bool GlDevice::make_current()
+{
+    if (SDL_GL_GetCurrentContext() == context_) {
+        return true;
+    }
+    if (!window_ready()) {
+        return false;
+    }
+    return SDL_GL_MakeCurrent(window_, context_) == 0;
+}
+
+ULONG GlDevice::AddRef()
+{
+    return ++references_;
+}
+
+ULONG GlDevice::Release()
+{
+    if (references_ == 0) {
+        return 0;
+    }
+    if (--references_ > 0) {
+        return references_;
+    }
+    IDirect3D9* factory = factory_;
+    destroy();
+    delete this;
+    if (factory != nullptr) {
+        factory->Release();
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Frames
+
+HRESULT GlDevice::BeginScene()
+{
+    if (in_scene_) {
+        return D3DERR_INVALIDCALL;
+    }
+    in_scene_ = true;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::EndScene()
+{
+    if (!in_scene_) {
+        return D3DERR_INVALIDCALL;
+    }
+    in_scene_ = false;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*)
+{
+    if (!make_current()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (own_window_) {
+        glFlush();
+        return D3D_OK;
+    }
+    int w = 0;
+    int h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    const auto bw = static_cast<GLint>(width_);
+    const auto bh = static_cast<GLint>(height_);
+    gl_.color_mask(0xf);
+    gl_.enable(GL_SCISSOR_TEST, false);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, bw, bh, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
+                      w == bw && h == bh ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(window_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    return D3D_OK;
+}
+
+HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                        DWORD stencil)
+{
+    if (((flags & D3DCLEAR_ZBUFFER) && !has_depth_) ||
+        ((flags & D3DCLEAR_STENCIL) && !has_stencil_)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (count > 0 && rects == nullptr) {
+        return D3D_OK;  // as Direct3D's runtime does: a count without rectangles clears nothing
+    }
+    if (!make_current()) {
+        return D3DERR_INVALIDCALL;
+    }
+    GLbitfield mask = 0;
+    if (flags & D3DCLEAR_TARGET) {
+        const ColorF c = color_floats(color);
+        glClearColor(c.r, c.g, c.b, has_alpha_ ? c.a : 1.0f);
+        gl_.color_mask(0xf);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_ZBUFFER) {
+        glClearDepth(std::clamp(z, 0.0f, 1.0f));
+        gl_.depth_mask(true);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_STENCIL) {
+        glClearStencil(static_cast<GLint>(stencil & 0xff));
+        glStencilMask(0xff);
+        mask |= GL_STENCIL_BUFFER_BIT;
+    }
+    if (mask == 0) {
+        return D3D_OK;
+    }
+    if (count == 0) {
+        gl_.enable(GL_SCISSOR_TEST, false);
+        glClear(mask);
+        return D3D_OK;
+    }
+    // Rectangles are in Direct3D's top-down pixel coordinates.
+    gl_.enable(GL_SCISSOR_TEST, true);
+    for (DWORD i = 0; i < count; ++i) {
+        const LONG x1 = std::clamp<LONG>(rects[i].x1, 0, static_cast<LONG>(width_));
+        const LONG x2 = std::clamp<LONG>(rects[i].x2, 0, static_cast<LONG>(width_));
+        const LONG y1 = std::clamp<LONG>(rects[i].y1, 0, static_cast<LONG>(height_));
+        const LONG y2 = std::clamp<LONG>(rects[i].y2, 0, static_cast<LONG>(height_));
+        if (x1 >= x2 || y1 >= y2) {
+            continue;
+        }
+        glScissor(x1, static_cast<GLint>(height_) - y2, x2 - x1, y2 - y1);
+        glClear(mask);
+    }
+    gl_.enable(GL_SCISSOR_TEST, false);
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------
+// State
+
+HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix)
+{
+    if (matrix == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    switch (state) {
+    case D3DTS_WORLD:
+        world_ = *matrix;
+        break;
+    case D3DTS_VIEW:
+        view_ = *matrix;
+        break;
+    case D3DTS_PROJECTION:
+        projection_ = *matrix;
+        break;
+    default:
+        return D3D_OK;  // texture transforms and further world matrices are unused
+    }
+    ++versions_.transform;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::LightEnable(DWORD, BOOL)
+{
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
+{
+    if (state >= render_states_.size() || render_states_[state] == value) {
+        return D3D_OK;
+    }
+    render_states_[state] = value;
+    switch (state) {
+    case D3DRS_FOGSTART:
+    case D3DRS_FOGEND:
+    case D3DRS_FOGDENSITY:
+    case D3DRS_FOGCOLOR:
+    case D3DRS_FOGVERTEXMODE:
+        ++versions_.fog;
+        break;
+    case D3DRS_ALPHAREF:
+    case D3DRS_ALPHAFUNC:
+        ++versions_.alpha;
+        break;
+    default:
+        break;
+    }
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
+{
+    if (stage != 0) {
+        return D3D_OK;
+    }
+    if (texture == nullptr) {
+        texture_ = nullptr;
+        return D3D_OK;
+    }
+    auto* ours = dynamic_cast<GlTexture*>(texture);
+    if (ours == nullptr || ours->device() != this) {
+        return D3DERR_INVALIDCALL;
+    }
+    texture_ = ours;
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
+{
+    if (sampler == 0 && type < sampler_states_.size()) {
+        sampler_states_[type] = value;
+    }
+    return D3D_OK;
+}
+
+HRESULT GlDevice::SetFVF(DWORD fvf)
+{
+    if (fvf != kDeviceFvf) {
+        return D3DERR_INVALIDCALL;
+    }
+    fvf_ = fvf;
+    return D3D_OK;
+}
+
+void GlDevice::texture_released(GlTexture* texture)
+{
+    if (texture_ == texture) {
+        texture_ = nullptr;
+    }
+    gl_.texture_deleted(texture->name());
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count,
+                                  const void* vertex_data, UINT vertex_stride)
+{
+    const Primitive shape = primitive(type, primitive_count);
+    if (vertex_data == nullptr || vertex_stride != kDeviceStride || fvf_ != kDeviceFvf ||
+        !shape.valid || shape.vertices > kMaxDrawVertices) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (primitive_count == 0) {
+        return D3D_OK;
+    }
+    if (!make_current() || !prepare_draw()) {
+        return E_FAIL;
+    }
+    StreamBuffer::Placement placement;
+    if (!stream_.write(vertex_data, shape.vertices * kDeviceStride, kDeviceStride, nullptr, 0, 0,
+                       &placement)) {
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    glDrawArrays(shape.mode, placement.first_vertex, static_cast<GLsizei>(shape.vertices));
+    return D3D_OK;
+}
+
+HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_index,
+                                         UINT num_vertices, UINT primitive_count,
+                                         const void* index_data, D3DFORMAT index_format,
+                                         const void* vertex_data, UINT vertex_stride)
+{
+    const Primitive shape = primitive(type, primitive_count);
+    const bool known_format = index_format == D3DFMT_INDEX16 || index_format == D3DFMT_INDEX32;
+    if (vertex_data == nullptr || index_data == nullptr || !known_format ||
+        vertex_stride != kDeviceStride || fvf_ != kDeviceFvf || !shape.valid ||
+        shape.vertices > kMaxDrawVertices || num_vertices > kMaxDrawVertices ||
+        min_vertex_index > kMaxDrawVertices) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (primitive_count == 0 || num_vertices == 0) {
+        return D3D_OK;
+    }
+    if (!make_current() || !prepare_draw()) {
+        return E_FAIL;
+    }
+    // Only records min_vertex_index .. min_vertex_index + num_vertices - 1
+    // are used; the indices still count from the first record of vertex_data.
+    const size_t index_size = index_format == D3DFMT_INDEX16 ? 2 : 4;
+    const auto* first = static_cast<const uint8_t*>(vertex_data) + size_t{min_vertex_index} * kDeviceStride;
+    StreamBuffer::Placement placement;
+    if (!stream_.write(first, size_t{num_vertices} * kDeviceStride, kDeviceStride, index_data,
+                       shape.vertices * index_size, index_size, &placement)) {
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    glDrawElementsBaseVertex(shape.mode, static_cast<GLsizei>(shape.vertices),
+                             index_size == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
+                             reinterpret_cast<const void*>(placement.index_offset),
+                             placement.first_vertex - static_cast<GLint>(min_vertex_index));
+    return D3D_OK;
+}
+
+bool GlDevice::prepare_draw()
+{
+    FogMode fog = FogMode::none;
+    if (state(D3DRS_FOGENABLE) != FALSE) {
+        const DWORD mode = state(D3DRS_FOGVERTEXMODE);
+        fog = mode <= D3DFOG_LINEAR ? static_cast<FogMode>(mode) : FogMode::none;
+    }
+    const ProgramKey key{texture_ != nullptr, fog, state(D3DRS_ALPHATESTENABLE) != FALSE,
+                         state(D3DRS_SHADEMODE) == D3DSHADE_FLAT};
+    std::string error;
+    Program* program = programs_.get(key, &error);
+    if (program == nullptr) {
+        set_last_error(error);
+        return false;
+    }
+    gl_.use_program(program->name);
+    update_transform();
+    upload_uniforms(*program);
+    apply_fixed_state();
+    if (texture_ != nullptr) {
+        gl_.bind_texture(texture_->name());
+        apply_sampler();
+    }
+    return true;
+}
+
+void GlDevice::update_transform()
+{
+    if (transform_computed_ == versions_.transform) {
+        return;
+    }
+    const D3DMATRIX world_view = multiply(world_, view_);
+    const D3DMATRIX clip = multiply(world_view, multiply(projection_, clip_adjust_));
+    // Row-major floats read by GLSL as column-major: the shader's
+    // matrix x column-vector product is then the row vector x matrix product.
+    std::memcpy(clip_from_model_, &clip.m[0][0], sizeof clip_from_model_);
+    for (int i = 0; i < 4; ++i) {
+        view_depth_[i] = world_view.m[i][2];
+    }
+    transform_computed_ = versions_.transform;
+}
+
+void GlDevice::upload_uniforms(Program& program)
+{
+    if (program.uploaded.transform != versions_.transform) {
+        glUniformMatrix4fv(program.clip_from_model, 1, GL_FALSE, clip_from_model_);
+        glUniform4fv(program.view_depth, 1, view_depth_);
+        program.uploaded.transform = versions_.transform;
+    }
+    if (program.uploaded.fog != versions_.fog) {
+        const float start = float_from_bits(state(D3DRS_FOGSTART));
+        const float end = float_from_bits(state(D3DRS_FOGEND));
+        if (state(D3DRS_FOGVERTEXMODE) == D3DFOG_LINEAR) {
+            // With start = end Direct3D's vertex fog covers everything.
+            if (end == start) {
+                glUniform2f(program.fog, -1.0f, 1.0f);
+            } else {
+                glUniform2f(program.fog, end, 1.0f / (end - start));
+            }
+        } else {
+            glUniform2f(program.fog, float_from_bits(state(D3DRS_FOGDENSITY)), 0.0f);
+        }
+        const ColorF c = color_floats(state(D3DRS_FOGCOLOR));
+        glUniform3f(program.fog_color, c.r, c.g, c.b);
+        program.uploaded.fog = versions_.fog;
+    }
+    if (program.uploaded.alpha != versions_.alpha) {
+        const AlphaCompare compare = alpha_compare(state(D3DRS_ALPHAFUNC));
+        glUniform4i(program.alpha_test, static_cast<GLint>(state(D3DRS_ALPHAREF) & 0xff),
+                    compare.less, compare.equal, compare.greater);
+        program.uploaded.alpha = versions_.alpha;
+    }
+}
+
+void GlDevice::apply_fixed_state()
+{
+    const bool depth_test = has_depth_ && state(D3DRS_ZENABLE) != D3DZB_FALSE;
+    gl_.enable(GL_DEPTH_TEST, depth_test);
+    gl_.depth_func(gl_compare(state(D3DRS_ZFUNC)));
+    gl_.depth_mask(state(D3DRS_ZWRITEENABLE) != FALSE);
+
+    const bool blend = state(D3DRS_ALPHABLENDENABLE) != FALSE;
+    gl_.enable(GL_BLEND, blend);
+    if (blend) {
+        const BlendFactors factors = blend_factors(state(D3DRS_SRCBLEND), state(D3DRS_DESTBLEND));
+        gl_.blend_func(factors.source, factors.destination);
+        gl_.blend_equation(gl_blend_equation(state(D3DRS_BLENDOP)));
+        gl_.blend_color(state(D3DRS_BLENDFACTOR));
+    }
+
+    const Culling cull = culling(state(D3DRS_CULLMODE));
+    gl_.enable(GL_CULL_FACE, cull.enabled);
+    gl_.front_face(cull.front_face);
+    gl_.polygon_mode(gl_polygon_mode(state(D3DRS_FILLMODE)));
+
+    float point_size = float_from_bits(state(D3DRS_POINTSIZE));
+    point_size = std::isfinite(point_size) ? std::clamp(point_size, 1.0f, 64.0f) : 1.0f;
+    gl_.point_size(point_size);
+
+    // Without alpha in the back buffer, its alpha stays 1 (as Direct3D reads
+    // X8R8G8B8's): draws never write it.
+    const DWORD write_mask = state(static_cast<D3DRENDERSTATETYPE>(kRsColorWriteEnable));
+    gl_.color_mask(write_mask & (has_alpha_ ? 0xfu : 0x7u));
+}
+
+void GlDevice::apply_sampler()
+{
+    gl_.sampler_parameter(sampler_, GL_TEXTURE_MIN_FILTER,
+                          static_cast<GLint>(gl_min_filter(sampler_states_[D3DSAMP_MINFILTER],
+                                                           sampler_states_[D3DSAMP_MIPFILTER])));
+    gl_.sampler_parameter(sampler_, GL_TEXTURE_MAG_FILTER,
+                          static_cast<GLint>(gl_mag_filter(sampler_states_[D3DSAMP_MAGFILTER])));
+    gl_.sampler_parameter(sampler_, GL_TEXTURE_WRAP_S,
+                          static_cast<GLint>(gl_wrap(sampler_states_[D3DSAMP_ADDRESSU])));
+    gl_.sampler_parameter(sampler_, GL_TEXTURE_WRAP_T,
+                          static_cast<GLint>(gl_wrap(sampler_states_[D3DSAMP_ADDRESSV])));
+    gl_.sampler_border(sampler_, sampler_states_[D3DSAMP_BORDERCOLOR]);
+    const float bias = float_from_bits(sampler_states_[D3DSAMP_MIPMAPLODBIAS]);
+    gl_.sampler_lod_bias(sampler_, std::isfinite(bias) ? bias : 0.0f);
+}
+
+// ---------------------------------------------------------------------------
+// Host extensions
+
+HRESULT GlDevice::read_back(std::span<uint8_t> rgba)
+{
+    const size_t row_bytes = size_t{width_} * 4;
+    if (rgba.size() < row_bytes * height_) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (!make_current()) {
+        return D3DERR_INVALIDCALL;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glReadPixels(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba.data());
+    // GL's rows come bottom first.
+    for (uint32_t top = 0, bottom = height_ - 1; top < bottom; ++top, --bottom) {
+        uint8_t* a = rgba.data() + top * row_bytes;
+        uint8_t* b = rgba.data() + bottom * row_bytes;
+        std::memcpy(row_.data(), a, row_bytes);
+        std::memcpy(a, b, row_bytes);
+        std::memcpy(b, row_.data(), row_bytes);
+    }
+    return D3D_OK;
+}
+
+HRESULT GlDevice::create_texture(const dds::Image& image, IDirect3DTexture9** texture)
+{
+    if (!make_current()) {
+        set_last_error("the device's window is gone");
+        return D3DERR_INVALIDCALL;
+    }
+    if (image.width > static_cast<uint32_t>(max_texture_size_) ||
+        image.height > static_cast<uint32_t>(max_texture_size_)) {
+        set_last_error("a " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+                       " texture is larger than OpenGL's limit of " +
+                       std::to_string(max_texture_size_));
+        return D3DERR_NOTAVAILABLE;
+    }
+    const dds::FormatInfo& info = dds::format_info(image.format);
+    // DXT data goes up as it is when the file brings its mip chain. A file
+    // without one gets a full chain, which is built from decoded pixels.
+    const bool keep_compressed = info.compressed && s3tc_ && image.level_count > 1;
+    const uint32_t levels =
+        image.level_count > 1 ? image.level_count : dds::full_chain_length(image.width, image.height);
+
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    gl_.bind_texture(name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1));
+
+    if (keep_compressed) {
+        GLenum format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+        if (image.format == dds::Format::dxt3) {
+            format = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
+        } else if (image.format == dds::Format::dxt5) {
+            format = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+        }
+        for (uint32_t i = 0; i < levels; ++i) {
+            const dds::Level& level = image.levels[i];
+            glCompressedTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), format,
+                                   static_cast<GLsizei>(level.width),
+                                   static_cast<GLsizei>(level.height), 0,
+                                   static_cast<GLsizei>(level.bytes.size()), level.bytes.data());
+        }
+    } else {
+        std::vector<uint8_t> pixels;
+        std::vector<uint8_t> next;
+        for (uint32_t i = 0; i < levels; ++i) {
+            const uint32_t w = dds::mip_dimension(image.width, i);
+            const uint32_t h = dds::mip_dimension(image.height, i);
+            if (i < image.level_count) {
+                pixels.resize(dds::rgba8_size(w, h));
+                dds::decode_rgba8(image.format, image.levels[i], pixels);
+            } else {
+                next.resize(dds::rgba8_size(w, h));
+                dds::downsample_rgba8(pixels, dds::mip_dimension(image.width, i - 1),
+                                      dds::mip_dimension(image.height, i - 1), next);
+                pixels.swap(next);
+            }
+            glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), GL_RGBA8, static_cast<GLsizei>(w),
+                         static_cast<GLsizei>(h), 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        }
+    }
+    if (const GLenum error = glGetError(); error != GL_NO_ERROR) {
+        gl_.texture_deleted(name);
+        glDeleteTextures(1, &name);
+        set_last_error("OpenGL error " + std::to_string(error) + " while uploading the texture");
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    *texture = new GlTexture(this, name, image.width, image.height, levels, keep_compressed);
+    return D3D_OK;
+}
+
+}  // namespace host_d3d9

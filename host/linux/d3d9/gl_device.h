@@ -1,0 +1,89 @@
+// Host-only additions to the Linux Direct3D 9 device, for tools and tests:
+// offscreen devices, read-back of the back buffer, texture loading from
+// memory, and the reason behind the last failure.
+//
+// The device itself is reached through the ordinary Direct3D 9 calls:
+// Direct3DCreate9, then CreateDevice. With a window (the focus window or
+// hDeviceWindow, made by CreateWindowExA) it presents into that window; with
+// neither it is offscreen and makes a hidden surface of its own, which works
+// with no display at all (SDL_VIDEODRIVER=offscreen). The back buffer is
+// BackBufferWidth x BackBufferHeight, or the window's client size where
+// those are 0; an offscreen device needs both.
+//
+// What the device implements beyond the calls' plain effects:
+// - FVF: only 0x152 (XYZ | NORMAL | DIFFUSE | TEX1, 36-byte records), the
+//   layer's record. SetFVF with another value, or a draw with a stride other
+//   than 36, fails with D3DERR_INVALIDCALL. Normals are read but unused.
+// - Render states emulated: ZENABLE, ZWRITEENABLE, ZFUNC, ALPHATESTENABLE,
+//   ALPHAFUNC, ALPHAREF, ALPHABLENDENABLE, SRCBLEND, DESTBLEND, BLENDOP,
+//   BLENDFACTOR, CULLMODE, FILLMODE, SHADEMODE (flat or smooth colour),
+//   FOGENABLE, FOGVERTEXMODE (linear, exp, exp2), FOGSTART, FOGEND,
+//   FOGDENSITY, FOGCOLOR, POINTSIZE, COLORWRITEENABLE. All others are stored
+//   and ignored; LIGHTING in particular: the vertex diffuse colour is always
+//   used, as with lighting off. FOGTABLEMODE is ignored (fog is per vertex).
+//   A value outside a state's range acts as the state's default.
+// - Sampler 0: MINFILTER, MAGFILTER, MIPFILTER, ADDRESSU, ADDRESSV,
+//   BORDERCOLOR, MIPMAPLODBIAS. Texture stages other than 0, and samplers
+//   other than 0, are accepted and unused (their default colour operation
+//   is "disabled").
+// - Lights: LightEnable is accepted and has no effect.
+// - Present ignores its rectangles and window override; it stretches the
+//   back buffer over the window's client area. An offscreen device's Present
+//   only flushes.
+// - Drawing needs no BeginScene; BeginScene inside a scene and EndScene
+//   outside one fail with D3DERR_INVALIDCALL.
+// - A texture holds a reference to its device. Releasing a texture that is
+//   still bound unbinds it (Direct3D would keep it alive while bound).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/platform.h"
+
+namespace host_d3d9 {
+
+// Why the last failing call of CreateDevice, D3DXCreateTextureFromFileA or
+// create_texture_from_dds on this thread failed, in words ("tree.dds: the
+// file is truncated: ..."); empty if none has failed.
+const char* last_error();
+
+// A factory and an offscreen device of the given size in one call; the
+// device keeps its factory alive. Null on failure (see last_error()).
+IDirect3DDevice9* create_offscreen_device(uint32_t width, uint32_t height);
+
+// True for devices made by this host's CreateDevice.
+bool is_gl_device(IDirect3DDevice9* device);
+
+struct Size {
+    uint32_t width;
+    uint32_t height;
+};
+
+// The back buffer's size; 0 x 0 for a device that is not ours.
+Size back_buffer_size(IDirect3DDevice9* device);
+
+// Copies the back buffer into rgba as RGBA8 (bytes R, G, B, A), top row
+// first, width x 4 bytes a row. Read before Present: with
+// D3DSWAPEFFECT_DISCARD the content after Present is undefined. Fails with
+// D3DERR_INVALIDCALL if rgba is smaller than width x height x 4 or the device
+// is not ours.
+HRESULT read_back_buffer(IDirect3DDevice9* device, std::span<uint8_t> rgba);
+
+// D3DXCreateTextureFromFileA for a DDS file already in memory: the same
+// formats, checks and results.
+HRESULT create_texture_from_dds(IDirect3DDevice9* device, std::span<const uint8_t> file,
+                                IDirect3DTexture9** texture);
+
+struct TextureInfo {
+    uint32_t width;
+    uint32_t height;
+    uint32_t levels;
+    bool compressed;  // kept as DXT blocks on the GPU
+};
+
+// Size and levels of a texture made by this host; zeros otherwise.
+TextureInfo texture_info(IDirect3DTexture9* texture);
+
+}  // namespace host_d3d9

@@ -1,0 +1,42 @@
+// A texture of the OpenGL device: one GL texture object with its mip chain.
+// It keeps its device (and so the device's context) alive until it is
+// released.
+#pragma once
+
+#include <cstdint>
+
+#include "host/linux/d3d9/gl_api.h"
+#include "platform/platform.h"
+
+namespace host_d3d9 {
+
+class GlDevice;
+
+class GlTexture final : public IDirect3DTexture9 {
+public:
+    GlTexture(GlDevice* device, GLuint name, uint32_t width, uint32_t height, uint32_t levels,
+              bool compressed);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    GlDevice* device() const { return device_; }
+    GLuint name() const { return name_; }
+    uint32_t width() const { return width_; }
+    uint32_t height() const { return height_; }
+    uint32_t levels() const { return levels_; }
+    bool compressed() const { return compressed_; }
+
+private:
+    ~GlTexture() = default;
+
+    ULONG references_ = 1;
+    GlDevice* device_;
+    GLuint name_;
+    uint32_t width_;
+    uint32_t height_;
+    uint32_t levels_;
+    bool compressed_;
+};
+
+}  // namespace host_d3d9

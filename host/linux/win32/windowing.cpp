@@ -1,0 +1,396 @@
+// The Win32 windowing subset on SDL2: window classes, windows, and the thread
+// message queue with PeekMessageA as its non-blocking pump.
+//
+// Window size: CreateWindowExA's width and height become the SDL window's
+// size, and SDL sizes are client sizes (the desktop's window manager draws
+// any frame around them). The whole requested size is therefore drawable: the
+// demo's 960 x 544 window has a 960 x 544 picture, the size its scenes are
+// composed for, where on Windows the frame and caption would take their share
+// out of it.
+//
+// What the desktop produces: a close request (the close button, Alt-F4 when
+// the window manager passes it on as a close, or the process being
+// interrupted) arrives as WM_CLOSE. Esc and Alt-F4 reaching the window as
+// keys are turned into the same WM_CLOSE, the convention of every PC demo.
+// Other events are drained and dropped.
+//
+// Of the messages Windows sends to a window procedure synchronously, only
+// WM_DESTROY (from DestroyWindow) is sent here.
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/linux/win32/message_queue.h"
+#include "host/linux/win32/sdl_window.h"
+
+namespace {
+
+// SDK values not in the shared declarations.
+constexpr int kSwHide = 0;                                   // SW_HIDE
+constexpr int kCwUseDefault = static_cast<int>(0x80000000);  // CW_USEDEFAULT
+
+struct WindowClass {
+    std::string name;
+    WNDPROC procedure;
+    ATOM atom;
+};
+
+struct Window {
+    HWND handle;
+    SDL_Window* sdl;
+    WNDPROC procedure;
+    std::string class_name;
+    bool destroying;
+};
+
+std::vector<WindowClass> classes;
+std::vector<Window> windows;
+win32::MessageQueue queue;
+
+ATOM next_atom = 0xC000;  // the range Windows gives registered classes
+uintptr_t next_window_number = 1;
+
+// Any address of ours makes a module handle that is never null.
+const char module_marker = 0;
+
+// Class names compare without regard to case, as on Windows.
+bool same_name(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (SDL_tolower(static_cast<unsigned char>(a[i])) !=
+            SDL_tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+WindowClass* find_class(LPCSTR name)
+{
+    if (name == nullptr) {
+        return nullptr;
+    }
+    for (WindowClass& window_class : classes) {
+        if (same_name(window_class.name, name)) {
+            return &window_class;
+        }
+    }
+    return nullptr;
+}
+
+// The window of a handle; the pointer is good until windows are created or
+// destroyed, so callers copy what they need before calling a procedure.
+Window* find_window(HWND handle)
+{
+    if (handle == nullptr) {
+        return nullptr;
+    }
+    for (Window& window : windows) {
+        if (window.handle == handle) {
+            return &window;
+        }
+    }
+    return nullptr;
+}
+
+Window* find_window_by_sdl_id(Uint32 id)
+{
+    for (Window& window : windows) {
+        if (SDL_GetWindowID(window.sdl) == id) {
+            return &window;
+        }
+    }
+    return nullptr;
+}
+
+// SDL video is held while this layer has windows. SDL counts each
+// subsystem's users, so the device's own hold is not disturbed.
+bool video_held = false;
+
+bool video_ready()
+{
+    if (video_held) {
+        return true;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "windowing: cannot start SDL video: %s\n", SDL_GetError());
+        return false;
+    }
+    video_held = true;
+    return true;
+}
+
+// The Direct3D back buffer is 8 bits a channel with a depth buffer; the
+// framebuffer attributes must be chosen before the window is made (on X11
+// they pick the window's visual).
+void request_framebuffer()
+{
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+int sdl_position(int position)
+{
+    return position == kCwUseDefault ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : position;
+}
+
+// A hidden window that a device can render to. A video driver without
+// OpenGL (SDL's "dummy") still gets a window, so the message layer works
+// there; a device then reports that it cannot render to it.
+SDL_Window* open_sdl_window(LPCSTR title, int x, int y, int width, int height)
+{
+    request_framebuffer();
+    const char* caption = title != nullptr ? title : "";
+    const Uint32 hidden = SDL_WINDOW_HIDDEN;
+    SDL_Window* sdl = SDL_CreateWindow(caption, sdl_position(x), sdl_position(y), width, height,
+                                       hidden | SDL_WINDOW_OPENGL);
+    if (sdl == nullptr) {
+        sdl = SDL_CreateWindow(caption, sdl_position(x), sdl_position(y), width, height, hidden);
+    }
+    if (sdl == nullptr) {
+        std::fprintf(stderr, "windowing: cannot create the window \"%s\": %s\n", caption,
+                     SDL_GetError());
+    }
+    return sdl;
+}
+
+MSG make_message(HWND window, UINT message)
+{
+    MSG made{};
+    made.hwnd = window;
+    made.message = message;
+    made.time = SDL_GetTicks();
+    return made;
+}
+
+void request_close(Window* window)
+{
+    if (window != nullptr) {
+        queue.post_input(make_message(window->handle, WM_CLOSE));
+    }
+}
+
+bool is_close_key(const SDL_KeyboardEvent& key)
+{
+    if (key.repeat != 0) {
+        return false;
+    }
+    const bool escape = key.keysym.sym == SDLK_ESCAPE;
+    const bool alt_f4 = key.keysym.sym == SDLK_F4 && (key.keysym.mod & KMOD_ALT) != 0;
+    return escape || alt_f4;
+}
+
+void translate_event(const SDL_Event& event)
+{
+    switch (event.type) {
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+            request_close(find_window_by_sdl_id(event.window.windowID));
+        }
+        break;
+    case SDL_KEYDOWN:
+        if (is_close_key(event.key)) {
+            request_close(find_window_by_sdl_id(event.key.windowID));
+        }
+        break;
+    case SDL_QUIT:
+        // SDL's own close of the last window, or SIGINT/SIGTERM. Closes that
+        // duplicate a window's own request are flushed when it is destroyed.
+        for (Window& window : windows) {
+            request_close(&window);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+// Moves what the desktop has to say into the queue, without waiting.
+void pump_desktop_events()
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
+        return;
+    }
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        translate_event(event);
+    }
+}
+
+void close_video_when_unused()
+{
+    if (windows.empty() && video_held) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        video_held = false;
+    }
+}
+
+}  // namespace
+
+SDL_Window* host_sdl_window(HWND window)
+{
+    const Window* found = find_window(window);
+    return found != nullptr ? found->sdl : nullptr;
+}
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR module_name)
+{
+    // Only the program's own module is known.
+    if (module_name != nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<HMODULE>(const_cast<char*>(&module_marker));
+}
+
+ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class)
+{
+    if (window_class == nullptr || window_class->lpszClassName == nullptr ||
+        window_class->lpfnWndProc == nullptr || find_class(window_class->lpszClassName)) {
+        return 0;
+    }
+    const ATOM atom = next_atom++;
+    classes.push_back({window_class->lpszClassName, window_class->lpfnWndProc, atom});
+    return atom;
+}
+
+BOOL WINAPI UnregisterClassA(LPCSTR class_name, HINSTANCE)
+{
+    const WindowClass* window_class = find_class(class_name);
+    if (window_class == nullptr) {
+        return FALSE;
+    }
+    // As on Windows, a class with live windows stays registered.
+    for (const Window& window : windows) {
+        if (same_name(window.class_name, window_class->name)) {
+            return FALSE;
+        }
+    }
+    std::erase_if(classes, [&](const WindowClass& c) { return &c == window_class; });
+    return TRUE;
+}
+
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR window_name, DWORD, int x, int y,
+                            int width, int height, HWND, HMENU, HINSTANCE, LPVOID)
+{
+    const WindowClass* window_class = find_class(class_name);
+    if (window_class == nullptr || !video_ready()) {
+        return nullptr;
+    }
+    SDL_Window* sdl = open_sdl_window(window_name, x, y, width, height);
+    if (sdl == nullptr) {
+        close_video_when_unused();
+        return nullptr;
+    }
+    const HWND handle = reinterpret_cast<HWND>(next_window_number++);
+    windows.push_back({handle, sdl, window_class->procedure, window_class->name, false});
+    return handle;
+}
+
+BOOL WINAPI DestroyWindow(HWND handle)
+{
+    Window* window = find_window(handle);
+    if (window == nullptr) {
+        return FALSE;
+    }
+    if (window->destroying) {
+        // Called again from its own WM_DESTROY: the first call finishes the job.
+        return TRUE;
+    }
+    window->destroying = true;
+    SDL_HideWindow(window->sdl);
+    const WNDPROC procedure = window->procedure;
+    procedure(handle, WM_DESTROY, 0, 0);
+
+    // The procedure may have made or destroyed windows: look again.
+    window = find_window(handle);
+    SDL_DestroyWindow(window->sdl);
+    std::erase_if(windows, [handle](const Window& w) { return w.handle == handle; });
+    queue.discard_window(handle);
+    close_video_when_unused();
+    return TRUE;
+}
+
+BOOL WINAPI ShowWindow(HWND handle, int show_command)
+{
+    const Window* window = find_window(handle);
+    if (window == nullptr) {
+        return FALSE;
+    }
+    const BOOL was_visible = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
+    if (show_command == kSwHide) {
+        SDL_HideWindow(window->sdl);
+    } else {
+        SDL_ShowWindow(window->sdl);
+    }
+    return was_visible;
+}
+
+BOOL WINAPI UpdateWindow(HWND handle)
+{
+    // Nothing is painted outside the frames the device presents.
+    return find_window(handle) != nullptr ? TRUE : FALSE;
+}
+
+BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filter_min, UINT filter_max, UINT remove)
+{
+    const win32::MessageFilter filter{window, filter_min, filter_max};
+    const bool removing = (remove & PM_REMOVE) != 0;
+    if (queue.take(filter, removing, msg)) {
+        return TRUE;
+    }
+    pump_desktop_events();
+    return queue.take(filter, removing, msg) ? TRUE : FALSE;
+}
+
+BOOL WINAPI TranslateMessage(const MSG*)
+{
+    // No key messages are produced, so there is nothing to turn into characters.
+    return FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* msg)
+{
+    if (msg == nullptr) {
+        return 0;
+    }
+    const Window* window = find_window(msg->hwnd);
+    if (window == nullptr) {
+        return 0;
+    }
+    const WNDPROC procedure = window->procedure;
+    return procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (window != nullptr && find_window(window) == nullptr) {
+        return FALSE;
+    }
+    MSG posted = make_message(window, message);
+    posted.wParam = wparam;
+    posted.lParam = lparam;
+    queue.post(posted);
+    return TRUE;
+}
+
+void WINAPI PostQuitMessage(int exit_code)
+{
+    queue.post_quit(exit_code);
+}
+
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_CLOSE) {
+        DestroyWindow(window);
+    }
+    return 0;
+}

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Our Windows audio library under Wine, against the Linux one.
+#   wine_check.sh <audio_probe.exe> <audio-reference> <work directory>
+# audio_probe.exe comes from the Windows build (cmake --preset windows, then
+# cmake --build --preset windows --target audio_probe); this script builds
+# nothing and exits 77 (skipped) when the probe or Wine is missing.
+#
+# Checks:
+#  - decoding: for MP3s of several kinds, ACM's decode (trimmed by the LAME
+#    tag) has the length and alignment of libmpg123's gapless decode, and no
+#    sample differs by more than $tolerance (two decoders, two roundings);
+#  - playing: through waveOut on Wine's null ALSA output and, with no output
+#    device, on the silent clock, the position never goes back, stays within
+#    one buffer of what the output was handed, takes the music's own length,
+#    and the stream stops and frees itself;
+#  - refusing: a WAV file named .mp3 and a missing file give their error codes.
+set -euo pipefail
+
+probe=${1:?usage: wine_check.sh <audio_probe.exe> <audio-reference> <work directory>}
+reference=${2:?}
+work=${3:?}
+
+# Largest difference allowed between the two decoders' samples, of 32767.
+tolerance=4
+
+say() { echo "wine_check: $*" >&2; }
+
+if [[ ! -f $probe ]]; then
+    say "skipped: $probe is not built (cmake --preset windows && cmake --build --preset windows --target audio_probe)"
+    exit 77
+fi
+for tool in wine wineserver wineboot; do
+    if ! command -v "$tool" >/dev/null; then
+        say "skipped: $tool is not installed (scripts/install-deps.sh --windows)"
+        exit 77
+    fi
+done
+
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+export WINEPREFIX=$work/prefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    say "making the Wine prefix $WINEPREFIX"
+    wineboot -u >/dev/null 2>&1
+    wineserver -w
+fi
+# Wine's waveOut plays to ALSA; a null device stands in for a sound card.
+mkdir -p "$work/xdg/alsa" "$work/no-device"
+echo 'pcm.!default { type null }' >"$work/xdg/alsa/asoundrc"
+echo '# no devices' >"$work/no-device/none.conf"
+
+failures=0
+check() {
+    if ! "$@"; then
+        say "FAILED: ${*##*/}"
+        failures=$((failures + 1))
+    fi
+}
+
+cd "$work"
+# name rate channels seconds kind
+cases=(
+    "cbr-stereo 44100 2 3 cbr"
+    "vbr-stereo 44100 2 3 vbr"
+    "cbr-mono 44100 1 2 cbr"
+    "no-tag 44100 2 1 notag"
+    "short 44100 2 0.1 cbr"
+)
+for entry in "${cases[@]}"; do
+    read -r name rate channels seconds kind <<<"$entry"
+    "$reference" make "$name.mp3" "$rate" "$channels" "$seconds" "$kind"
+    "$reference" decode "$name.mp3" "$name.linux.pcm"
+    check wine "$probe" decode "$name.mp3" "$name.windows.pcm"
+    check "$reference" compare "$name.windows.pcm" "$name.linux.pcm" "$tolerance"
+done
+
+"$reference" make play.mp3 44100 2 1.5 cbr
+XDG_CONFIG_HOME=$work/xdg check wine "$probe" play play.mp3
+# With no ALSA device at all, waveOutOpen fails and the clock plays silently.
+XDG_CONFIG_HOME=$work/no-device ALSA_CONFIG_PATH=$work/no-device/none.conf \
+    check wine "$probe" play play.mp3 --silent
+
+"$reference" make-wav renamed.mp3 0.5
+check wine "$probe" open renamed.mp3 41       # BASS_ERROR_FILEFORM
+check wine "$probe" open missing.mp3 2        # BASS_ERROR_FILEOPEN
+check wine "$probe" open play.mp3 0
+
+if [[ $failures -gt 0 ]]; then
+    say "$failures check(s) failed"
+    exit 1
+fi
+say "all checks passed"

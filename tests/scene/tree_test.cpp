@@ -1,0 +1,287 @@
+// The recursive tree: its parameters, the shape of its call sequence (63
+// segments, 32 leaf clusters, depth first) and the transforms of its children.
+#include "scene/tree.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "scene/elements.h"
+#include "tests/scene/scene_fixture.h"
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+namespace {
+
+bool is_segment(const DeviceCall& c)
+{
+    const auto* d = std::get_if<call::Draw>(&c);
+    return d != nullptr && !d->indexed && d->type == D3DPT_TRIANGLESTRIP && d->record_count == 58 &&
+           d->primitive_count == 56;
+}
+
+bool is_leaf_cluster(const DeviceCall& c)
+{
+    const auto* d = std::get_if<call::Draw>(&c);
+    return d != nullptr && d->indexed && d->type == D3DPT_TRIANGLELIST && d->record_count == 8 &&
+           d->primitive_count == 2 && d->index_count == 6;
+}
+
+// 'S' for a segment, 'L' for a leaf cluster, in the order a depth-first walk draws them.
+void expected_walk(int depth, std::string* out)
+{
+    *out += 'S';
+    if (depth >= 5) {
+        *out += 'L';
+        return;
+    }
+    expected_walk(depth + 1, out);
+    expected_walk(depth + 1, out);
+}
+
+Mat4 world_before(const std::vector<DeviceCall>& calls, size_t index)
+{
+    for (size_t i = index; i-- > 0;) {
+        if (const auto* t = std::get_if<call::Transform>(&calls[i])) {
+            if (t->state == D3DTS_WORLD) {
+                return unflat(t->matrix);
+            }
+        }
+    }
+    ADD_FAILURE() << "no world matrix before call " << index;
+    return identity_matrix();
+}
+
+std::vector<Mat4> segment_worlds(const std::vector<DeviceCall>& calls)
+{
+    std::vector<Mat4> worlds;
+    for (size_t i = 0; i < calls.size(); ++i) {
+        if (is_segment(calls[i])) {
+            worlds.push_back(world_before(calls, i));
+        }
+    }
+    return worlds;
+}
+
+Mat4 sample_base()
+{
+    Mat4 m = identity_matrix();
+    m.m[0][0] = 0.5f;
+    m.m[0][1] = 0.25f;
+    m.m[3][0] = 2.0f;
+    m.m[3][2] = -1.0f;
+    return m;
+}
+
+}  // namespace
+
+class Tree : public SceneTest {};
+
+TEST_F(Tree, SwitchesFogAndTexturingOnAndAlphaTestOffFirst)
+{
+    const Mat4 base = sample_base();
+    draw_tree(&base, 0, 0, 0, 0, 0);
+    ASSERT_GE(calls().size(), 3u);
+    EXPECT_EQ(calls()[0], render_state(D3DRS_FOGENABLE, 1));
+    EXPECT_EQ(calls()[1], render_state(D3DRS_ALPHATESTENABLE, 0));  // texturing on issues nothing
+    EXPECT_EQ(calls()[2], transform(D3DTS_WORLD, base));
+}
+
+TEST_F(Tree, DrawsSixtyThreeSegmentsAndThirtyTwoLeafClustersDepthFirst)
+{
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0.3f, 0.1f, 0.4f, 0.5f, 200);
+    std::string walk;
+    for (const DeviceCall& c : calls()) {
+        if (is_segment(c)) {
+            walk += 'S';
+        } else if (is_leaf_cluster(c)) {
+            walk += 'L';
+        }
+    }
+    std::string expected;
+    expected_walk(0, &expected);
+    EXPECT_EQ(std::count(walk.begin(), walk.end(), 'S'), 63);
+    EXPECT_EQ(std::count(walk.begin(), walk.end(), 'L'), 32);
+    EXPECT_EQ(walk, expected);
+    EXPECT_EQ(count_of<call::Draw>(calls()), 95u);
+}
+
+TEST_F(Tree, EverySegmentLoadsItsWorldCullsAndBindsTheBarkBeforeItsStrip)
+{
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0.3f, 0.1f, 0.4f, 0.5f, 200);
+    int segments = 0;
+    for (size_t i = 0; i < calls().size(); ++i) {
+        if (!is_segment(calls()[i])) {
+            continue;
+        }
+        ++segments;
+        ASSERT_GE(i, 7u);
+        const std::vector<DeviceCall> before(calls().begin() + static_cast<long>(i) - 7,
+                                             calls().begin() + static_cast<long>(i));
+        EXPECT_TRUE(is<call::Transform>(before[0])) << listing(before);
+        EXPECT_EQ(before[1], render_state(D3DRS_CULLMODE, D3DCULL_CCW));
+        EXPECT_EQ(before[2], texture(0, &bark));
+        EXPECT_EQ(before[6], set_fvf(0x152));
+    }
+    EXPECT_EQ(segments, 63);
+}
+
+TEST_F(Tree, EveryLeafClusterIsScaledByFiveAndBlendedAdditivelyWithBlendingSwitchedAroundIt)
+{
+    set_fog_and_clear(0xFF040810, 2.5f, 5.0f);
+    device.clear_calls();
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0.3f, 0.1f, 0.4f, 0.5f, 0x1C0);  // grey 0xC0
+    int leaves = 0;
+    for (size_t i = 0; i < calls().size(); ++i) {
+        if (!is_leaf_cluster(calls()[i])) {
+            continue;
+        }
+        ++leaves;
+        ASSERT_GE(i, 14u);
+        ASSERT_LT(i + 3, calls().size());
+        const auto at = [&](long offset) { return calls()[i + static_cast<size_t>(offset)]; };
+        // The tip's segment comes just before, under the world matrix before the leaf's.
+        ASSERT_TRUE(is_segment(at(-14))) << listing(calls());
+        Mat4 tip = world_before(calls(), i - 14);
+        mat_scale(&tip, 5.0f);
+        EXPECT_EQ(at(-13), transform(D3DTS_WORLD, tip));
+        EXPECT_EQ(at(-12), render_state(D3DRS_CULLMODE, D3DCULL_NONE));
+        EXPECT_EQ(at(-11), texture(0, &leaf));
+        EXPECT_EQ(at(-7), render_state(D3DRS_FOGCOLOR, 0));
+        EXPECT_EQ(at(-5), render_state(D3DRS_ALPHABLENDENABLE, 1));
+        EXPECT_EQ(at(-2), render_state(D3DRS_BLENDFACTOR, 0xFFC0C0C0));
+        EXPECT_EQ(at(-1), set_fvf(0x152));
+        EXPECT_EQ(at(1), render_state(D3DRS_FOGCOLOR, 0xFF040810));
+        EXPECT_EQ(at(2), render_state(D3DRS_ZWRITEENABLE, 1));
+        EXPECT_EQ(at(3), render_state(D3DRS_ALPHABLENDENABLE, 0));
+        // Only the upright quad of the cluster is drawn.
+        EXPECT_THAT(std::get<call::Draw>(calls()[i]).indices16(), ElementsAre(0, 1, 2, 1, 2, 3));
+    }
+    EXPECT_EQ(leaves, 32);
+    std::vector<DWORD> alternating;
+    for (int n = 0; n < 32; ++n) {
+        alternating.push_back(1);
+        alternating.push_back(0);
+    }
+    EXPECT_THAT(values_of(calls(), D3DRS_ALPHABLENDENABLE), ElementsAreArray(alternating));
+}
+
+TEST_F(Tree, LeavesTheBaseMatrixUnchanged)
+{
+    const Mat4 base = sample_base();
+    Mat4 copy = base;
+    draw_tree(&copy, 0.3f, 0.1f, 0.4f, 0.5f, 0);
+    EXPECT_EQ(flat(copy), flat(base));
+}
+
+// ---- parameters ----
+
+TEST_F(Tree, WithoutLeanOrWithoutShrinkBothChildrenKeepFiveEighths)
+{
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0, 0, 0.3f, 1.0f, 0);
+    EXPECT_EQ(tree_params.scale[0], 0.625f);
+    EXPECT_EQ(tree_params.scale[1], 0.625f);
+    EXPECT_EQ(tree_params.roll[0], -0.3f);
+    EXPECT_EQ(tree_params.roll[1], 0.3f);
+    draw_tree(&base, 0, 0.7f, 0.3f, 0.0f, 0);
+    EXPECT_EQ(tree_params.scale[0], 0.625f);
+    EXPECT_EQ(tree_params.scale[1], 0.625f);
+}
+
+TEST_F(Tree, OnlyTheChildLeaningFurtherIsShortened)
+{
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0.25f, -0.5f, 0.2f, 1.0f, 0);
+    EXPECT_FLOAT_EQ(tree_params.scale[0], 0.625f * std::cos(1.0f));
+    EXPECT_EQ(tree_params.scale[1], 0.625f);
+    EXPECT_FLOAT_EQ(tree_params.roll[0], -0.7f);
+    EXPECT_FLOAT_EQ(tree_params.roll[1], -0.3f);
+    EXPECT_EQ(tree_params.twist, 0.25f);
+
+    draw_tree(&base, 0, 0.5f, 0.2f, 1.0f, 0);
+    EXPECT_EQ(tree_params.scale[0], 0.625f);
+    EXPECT_FLOAT_EQ(tree_params.scale[1], 0.625f * std::cos(1.0f));
+}
+
+TEST_F(Tree, ShrinkWeighsTheShortening)
+{
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0, 0.5497787f, 0.5f, 0.5f, 0);  // scene 3's largest lean
+    EXPECT_EQ(tree_params.scale[0], 0.625f);
+    EXPECT_NEAR(tree_params.scale[1], 0.454f, 0.001f);
+    EXPECT_FLOAT_EQ(tree_params.scale[1], 0.625f * (0.5f + 0.5f * std::cos(-1.0995574f)));
+}
+
+struct LeafGrey {
+    int32_t leaf_gray;
+    D3DCOLOR color;
+};
+
+class LeafColour : public SceneTest, public ::testing::WithParamInterface<LeafGrey> {};
+
+TEST_P(LeafColour, UsesOnlyTheLowByteOfTheGrey)
+{
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0, 0, 0, 0, GetParam().leaf_gray);
+    EXPECT_EQ(tree_params.leaf_color, GetParam().color);
+    const auto factors = values_of(calls(), D3DRS_BLENDFACTOR);
+    ASSERT_EQ(factors.size(), 32u);
+    EXPECT_EQ(factors.front(), GetParam().color);
+}
+
+INSTANTIATE_TEST_SUITE_P(Greys, LeafColour,
+                         ::testing::Values(LeafGrey{0x1FF, 0xFFFFFFFF}, LeafGrey{-1, 0xFFFFFFFF},
+                                           LeafGrey{256, 0xFF000000}, LeafGrey{0, 0xFF000000},
+                                           LeafGrey{0x80, 0xFF808080}, LeafGrey{53, 0xFF353535}));
+
+// ---- child transforms ----
+
+TEST_F(Tree, ChildrenAreLiftedTurnedByDepthPlusTwistRolledAndScaled)
+{
+    const Mat4 base = sample_base();
+    const float twist = 0.3f;
+    draw_tree(&base, twist, 0.1f, 0.2f, 0.5f, 0);
+    const auto worlds = segment_worlds(calls());
+    ASSERT_EQ(worlds.size(), 63u);
+
+    // Segment 1: the trunk's first child; segment 2: its first child; segment 32:
+    // the trunk's second child (after the 31 segments of the first subtree).
+    Mat4 child0 = base;
+    mat_translate(&child0, 0, 1.455f, 0);
+    mat_rotate_y_z_scale(&child0, 0.0f + twist, tree_params.roll[0], tree_params.scale[0]);
+    EXPECT_EQ(flat(worlds[1]), flat(child0));
+
+    Mat4 grandchild = child0;
+    mat_translate(&grandchild, 0, 1.455f, 0);
+    mat_rotate_y_z_scale(&grandchild, 1.0f + twist, tree_params.roll[0], tree_params.scale[0]);
+    EXPECT_EQ(flat(worlds[2]), flat(grandchild));
+
+    Mat4 child1 = base;
+    mat_translate(&child1, 0, 1.455f, 0);
+    mat_rotate_y_z_scale(&child1, 0.0f + twist, tree_params.roll[1], tree_params.scale[1]);
+    EXPECT_EQ(flat(worlds[32]), flat(child1));
+}
+
+TEST_F(Tree, AChildStartsOnePointFourFiveFiveUpItsParent)
+{
+    const Mat4 base = identity_matrix();
+    draw_tree(&base, 0.7f, 0.2f, 0.3f, 0.0f, 0);
+    const auto worlds = segment_worlds(calls());
+    ASSERT_EQ(worlds.size(), 63u);
+    // The child's origin is row 3 of its matrix.
+    EXPECT_FLOAT_EQ(worlds[1].m[3][0], 0.0f);
+    EXPECT_FLOAT_EQ(worlds[1].m[3][1], 1.455f);
+    EXPECT_FLOAT_EQ(worlds[1].m[3][2], 0.0f);
+    // Its own +y axis is scaled by 0.625 and tilted by the roll lean - spread = -0.1.
+    const float len =
+        std::sqrt(worlds[1].m[1][0] * worlds[1].m[1][0] + worlds[1].m[1][1] * worlds[1].m[1][1] +
+                  worlds[1].m[1][2] * worlds[1].m[1][2]);
+    EXPECT_FLOAT_EQ(len, 0.625f);
+    EXPECT_FLOAT_EQ(worlds[1].m[1][1], 0.625f * std::cos(-0.1f));
+}
