@@ -75,23 +75,33 @@ bool check_writable(const std::string& path, std::string& error)
     return true;
 }
 
+// A progress line on stderr: rewritten in place on a terminal, a new line
+// every few seconds elsewhere (logs, CI).
 class Progress {
 public:
-    explicit Progress(int64_t total) : total_(total), start_(Clock::now()), shown_(start_) {}
+    explicit Progress(int64_t total)
+        : total_(total),
+          start_(Clock::now()),
+          shown_(start_),
+          terminal_(isatty(STDERR_FILENO) != 0),
+          interval_(terminal_ ? std::chrono::milliseconds(250) : std::chrono::seconds(5))
+    {
+    }
 
     void update(int64_t done, bool last = false)
     {
         const auto now = Clock::now();
-        if (!last && now - shown_ < std::chrono::milliseconds(250)) return;
+        if (!last && now - shown_ < interval_) return;
         shown_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
         const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
         const double left = rate > 0 ? static_cast<double>(total_ - done) / rate : 0;
-        std::fprintf(stderr, "\rframe %lld/%lld (%.1f%%), %.1f fps, %d:%02d left   ",
-                     static_cast<long long>(done), static_cast<long long>(total_),
+        std::fprintf(stderr, "%sframe %lld/%lld (%.1f%%), %.1f fps, %d:%02d left%s",
+                     terminal_ ? "\r" : "", static_cast<long long>(done),
+                     static_cast<long long>(total_),
                      100.0 * static_cast<double>(done) / static_cast<double>(total_), rate,
-                     static_cast<int>(left) / 60, static_cast<int>(left) % 60);
-        if (last) std::fputc('\n', stderr);
+                     static_cast<int>(left) / 60, static_cast<int>(left) % 60,
+                     terminal_ && !last ? "   " : "\n");
     }
 
     double elapsed() const
@@ -103,6 +113,8 @@ private:
     int64_t total_;
     Clock::time_point start_;
     Clock::time_point shown_;
+    bool terminal_;
+    Clock::duration interval_;
 };
 
 int write_sheet(FrameRenderer& renderer, const Options& options, int64_t from, int64_t to)
@@ -116,7 +128,8 @@ int write_sheet(FrameRenderer& renderer, const Options& options, int64_t from, i
         sheet.place(static_cast<int>(i), frame.data(), format_time(positions[i]));
     }
     std::string error;
-    if (!write_png(options.sheet_output, sheet.image().width, sheet.image().height,
+    if (!write_png(options.sheet_output, static_cast<int>(sheet.image().width),
+                   static_cast<int>(sheet.image().height),
                    sheet.image().rgba.data(), error)) {
         return fail(error);
     }
@@ -177,7 +190,8 @@ int write_frames(FrameRenderer& renderer, const Options& options, const std::vec
         }
         renderer.render(static_cast<int32_t>(from + k * step), frame);
         if (!options.frames_dir.empty() &&
-            !write_png(frame_png_name(options.frames_dir, k), options.width, options.height,
+            !write_png(frame_png_name(options.frames_dir, k), static_cast<int>(options.width),
+                       static_cast<int>(options.height),
                        frame.data(), error)) {
             encoder.abort();
             return fail(error);
@@ -232,7 +246,7 @@ int main(int argc, char** argv)
     }
 
     FrameRenderer renderer;
-    if (!renderer.open(options->width, options->height, error)) return fail(error);
+    if (!renderer.open(static_cast<int>(options->width), static_cast<int>(options->height), error)) return fail(error);
 
     int status = 0;
     if (options->sheet_frames > 0) {
