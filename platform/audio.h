@@ -46,12 +46,29 @@ typedef DWORD HSTREAM;
 #define BASS_ERROR_CODEC 44     // the system has no decoder for the stream
 #define BASS_ERROR_UNKNOWN -1
 
+// Opens the default output (device -1 or 1; 0 is "no sound") at freq Hz,
+// 16-bit stereo. Without a usable output it still succeeds, says so once on
+// stderr, and streams play silently on the system clock.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND window, const GUID* dsguid);
 BOOL BASS_Free();
+// An MPEG layer III stream from a file (mem = FALSE, file is its name) or
+// from memory (mem = TRUE, length bytes at file + offset), decoded whole,
+// trimmed of encoder delay and padding (gapless). Flags: BASS_STREAM_PRESCAN,
+// BASS_STREAM_AUTOFREE. Anything that is not MPEG audio gives
+// BASS_ERROR_FILEFORM, a missing file BASS_ERROR_FILEOPEN.
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length,
                               DWORD flags);
+// Plays from the current position; a stream that played to its end, or any
+// stream with restart, plays from the start.
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+// Positions count the bytes of the decoded audio as 16-bit stereo at the
+// stream's own rate (4 bytes a sample frame, mono counted as stereo).
+// Setting one is exact to the sample; reading one gives what is being heard
+// now, moving steadily between output buffers and never backwards while
+// the stream plays.
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
+// BASS_ACTIVE_PLAYING until the last sample has been heard, then
+// BASS_ACTIVE_STOPPED (and an auto-free stream's handle is gone).
 DWORD BASS_ChannelIsActive(DWORD handle);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 // The error code of the calling thread's last audio call (BASS_OK after a success).

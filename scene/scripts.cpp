@@ -98,7 +98,7 @@ FogAndClear scene_1_fog(float t)
 float scene_1_size(float t)
 {
     if (t < 24.0f) {
-        return 0.0f;  // collapsed to the origin; the draws are issued all the same
+        return 0.0f;  // collapsed to the origin; the draws are made all the same
     }
     if (t < 64.0f) {
         return std::sin((t - 24.0f) * 0.039269909f);  // a quarter sine over 40 units

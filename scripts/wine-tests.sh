@@ -33,19 +33,46 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine's waveOut goes to ALSA; its null device stands in for a sound card.
 export XDG_CONFIG_HOME=$work/xdg
 
-# Music positions compared: scene 1 (two), 2, 3, 4 and 5 (two), away from the
-# scene boundaries (6648556, 9977248, 13303876, 16631032).
-positions=(1000000 5000000 8000000 11500000 15000000 17500000 21000000)
-# Tolerance of the comparison: mean channel difference (0..255) and share of
-# pixels with a channel more than 32 apart, in percent.
-max_mean=2.0
-max_over=1.0
+# Music positions compared, two or more per scene, away from the scene
+# boundaries (6648556, 9977248, 13303876, 16631032), with the light they show.
+frames=(
+    "1000000 day"      # scene 1, the tree not yet grown
+    "5000000 day"      # scene 1, the tree grown
+    "8000000 night"    # scene 2
+    "9900000 night"    # scene 2, the camera starting to look up
+    "11500000 night"   # scene 3
+    "13350000 night"   # scene 4, fading in from white
+    "15000000 night"   # scene 4, the tree rocking
+    "17500000 day"     # scene 5
+    "18800000 day"     # scene 5, the crown closed
+)
+# Tolerance: mean channel difference (0..255) and share of pixels with a
+# channel more than 32 apart, in percent, by the light of the frame.
+# Apart from fog, the two renderers differ only on scattered edge pixels
+# (measured with our fog computed Wine's way: mean under 0.06, under 0.05% of
+# the pixels). The fog differs by design: Direct3D 9 documents vertex fog as a
+# factor computed at each vertex, clamped to 0..1 and then interpolated, which
+# our device does; Wine interpolates the eye depth instead and clamps the
+# factor per pixel. Ground triangles crossing the fog range (2.5 to 5) then
+# differ by up to about 170 levels near the camera and along the fog line: in
+# daylight, under its bright fog, about 3 on the mean and 4.5% of the pixels;
+# at night under 0.6 on the mean (measured).
+# "same" is for two renderings through Wine that should not differ at all.
+tolerance_for() {
+    case $1 in
+    day) echo "4.0 6.0" ;;
+    night) echo "1.0 0.2" ;;
+    same) echo "0.5 0.1" ;;
+    esac
+}
 threshold=32
 
 short_track_seconds=3
 wine_timeout=120
 
 say() { echo "wine-tests: $*" >&2; }
+# The comment at the top of this file.
+usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
 fail() {
     say "$*"
     exit 1
@@ -68,7 +95,8 @@ run_wine() {
     local dir=$1
     shift
     local status=0
-    (cd "$dir" && timeout "$wine_timeout" xvfb-run -a -s "-screen 0 1280x1024x24" \
+    # Display numbers from 140 up, clear of other tests' xvfb-run (from 99).
+    (cd "$dir" && timeout "$wine_timeout" xvfb-run -a -n 140 -s "-screen 0 1280x1024x24" \
         wine "$@") || status=$?
     wineserver -k 2>/dev/null || true
     return "$status"
@@ -79,8 +107,11 @@ cross_build() {
         say "configuring the Windows build in $win_build"
         (cd "$root" && cmake --preset windows >/dev/null)
     fi
-    cmake --build "$win_build" --target demo demo-probe -j "$(nproc)" >"$work/cross-build.log" 2>&1 ||
+    # Everything, so the Windows programs other tests run are current too.
+    cmake --build "$win_build" -j "$(nproc)" >"$work/cross-build.log" 2>&1 ||
         fail "the Windows build failed; see $work/cross-build.log"
+    [[ -f $demo_exe && -f $probe_exe ]] ||
+        fail "the Windows build made no $demo_exe or $probe_exe; see $work/cross-build.log"
 }
 
 make_prefix() {
@@ -136,8 +167,10 @@ cmd_demo_plays_to_the_end() {
     local start=$SECONDS status=0
     run_wine "$dir" "$demo_exe" 2>"$dir/stderr.txt" || status=$?
     cat "$dir/stderr.txt" >&2
-    say "demo.exe with a ${short_track_seconds} s track: exit status $status after $((SECONDS - start)) s"
+    local elapsed=$((SECONDS - start))
+    say "demo.exe with a ${short_track_seconds} s track: exit status $status after $elapsed s"
     [[ $status -eq 0 ]] || fail "expected exit status 0 at the end of the music"
+    [[ $elapsed -ge $short_track_seconds ]] || fail "the show ended before the music could have"
 }
 
 cmd_demo_without_music_fails() {
@@ -156,29 +189,36 @@ cmd_demo_without_music_fails() {
 probe_frames() {
     local dir=$1
     mkdir -p "$dir/probe"
+    local positions=()
+    for frame in "${frames[@]}"; do
+        positions+=("${frame%% *}")
+    done
     run_wine "$dir" "$probe_exe" probe "${positions[@]}" >"$dir/probe.log" 2>&1 ||
         { cat "$dir/probe.log" >&2; fail "demo-probe.exe failed"; }
 }
 
-# Compares $1/frame-P.png with $2/frame-P.png for every position; prints a
-# table and fails if any pair is beyond the tolerance.
+# Compares $1/frame-P.png with $2/frame-P.png for every position, within
+# the frame's own tolerance (or within tolerance_same when $4 is "same"); prints
+# a table and fails if any pair is beyond its tolerance.
 compare_frames() {
-    local reference=$1 candidate=$2 diffs=$3
-    local failed=0 line status
+    local reference=$1 candidate=$2 diffs=$3 mode=${4:-}
+    local failed=0 line status pos light max_mean max_over
     mkdir -p "$diffs"
-    printf '%-10s  %s\n' position "difference ($reference vs $candidate)" >&2
-    for pos in "${positions[@]}"; do
+    say "$reference vs $candidate (tolerance: mean, % of pixels more than $threshold apart)"
+    for frame in "${frames[@]}"; do
+        read -r pos light <<<"$frame"
+        [[ $mode == same ]] && light=same
+        read -r max_mean max_over <<<"$(tolerance_for "$light")"
         status=0
         line=$("$compare_tool" --threshold "$threshold" --max-mean "$max_mean" \
             --max-over "$max_over" --diff "$diffs/diff-$pos.png" \
             "$reference/frame-$pos.png" "$candidate/frame-$pos.png") || status=$?
         if [[ $status -ne 0 ]]; then
             failed=1
-            line="$line  BEYOND TOLERANCE"
+            line="$line  BEYOND"
         fi
-        printf '%-10s  %s\n' "$pos" "$line" >&2
+        printf '%-9s %-6s <= %s, %s%%  %s\n' "$pos" "$light" "$max_mean" "$max_over" "$line" >&2
     done
-    say "tolerance: mean <= $max_mean and <= $max_over% of pixels more than $threshold apart"
     [[ $failed -eq 0 ]] || fail "frames differ beyond the tolerance; difference pictures in $diffs"
 }
 
@@ -189,7 +229,8 @@ cmd_renderers_agree() {
     dir=$(run_dir renderers no-music)
     probe_frames "$dir"
     mkdir -p "$dir/still"
-    for pos in "${positions[@]}"; do
+    for frame in "${frames[@]}"; do
+        local pos=${frame%% *}
         (cd "$dir" && SDL_VIDEODRIVER=offscreen "$still_tool" "$pos" "still/frame-$pos.png" \
             --size 960x544 >/dev/null) || fail "demo-still failed at $pos"
     done
@@ -204,7 +245,7 @@ cmd_dds_reader_matches_d3dx() {
     probe_frames "$with_d3dx"
     # An empty override disables the DLL: LoadLibrary fails as on a bare Windows.
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;d3dx9_43=" probe_frames "$without_d3dx"
-    compare_frames "$with_d3dx/probe" "$without_d3dx/probe" "$without_d3dx/diff"
+    compare_frames "$with_d3dx/probe" "$without_d3dx/probe" "$without_d3dx/diff" same
 }
 
 cmd_cleanup() {
@@ -222,9 +263,9 @@ main() {
         "cmd_${command//-/_}"
         ;;
     cleanup) cmd_cleanup ;;
-    -h | --help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//' ;;
+    -h | --help) usage ;;
     *)
-        sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//' >&2
+        usage >&2
         exit 2
         ;;
     esac

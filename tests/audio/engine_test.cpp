@@ -147,9 +147,9 @@ TEST_F(EngineTest, RefusesFilesWithACodeAndAReason)
     write_file(wav_path, encode_wav(make_signal(44100, 2, 0.2)));
     EXPECT_EQ(engine.create_stream(FALSE, wav_path.string().c_str(), 0, 0, 0), 0u);
     EXPECT_EQ(audio::last_error(), BASS_ERROR_FILEFORM);
-    EXPECT_EQ(std::string(audio::error_text(BASS_ERROR_FILEFORM)),
-              "unsupported file format: " + wav_path.string() +
-                  ": a RIFF (WAVE) file, not MPEG audio");
+    EXPECT_EQ(
+        std::string(audio::error_text(BASS_ERROR_FILEFORM)),
+        "unsupported file format: " + wav_path.string() + ": a RIFF (WAVE) file, not MPEG audio");
     // The cause belongs to the last error only.
     EXPECT_EQ(std::string(audio::error_text(BASS_ERROR_FILEOPEN)), "cannot open the file");
 
@@ -157,8 +157,7 @@ TEST_F(EngineTest, RefusesFilesWithACodeAndAReason)
     EXPECT_EQ(audio::last_error(), BASS_ERROR_ILLPARAM);
     EXPECT_EQ(engine.create_stream(TRUE, mp3.data(), 0, mp3.size(), 0x100), 0u);
     EXPECT_EQ(audio::last_error(), BASS_ERROR_ILLPARAM);
-    EXPECT_NE(std::string(audio::error_text(BASS_ERROR_ILLPARAM)).find("0x100"),
-              std::string::npos);
+    EXPECT_NE(std::string(audio::error_text(BASS_ERROR_ILLPARAM)).find("0x100"), std::string::npos);
 
     backend.decode_error = BASS_ERROR_CODEC;
     EXPECT_EQ(make_stream(), 0u);
@@ -303,9 +302,9 @@ TEST_F(EngineTest, StreamsMixWithSaturation)
     ASSERT_TRUE(engine.set_position(a, 29990 * 4, BASS_POS_BYTE));
     ASSERT_TRUE(engine.play(b, FALSE));
     const auto out = output_buffer();
-    EXPECT_EQ(out[0], 32767);       // 29990 + 29990 saturates
+    EXPECT_EQ(out[0], 32767);  // 29990 + 29990 saturates
     EXPECT_EQ(out[1], -32768);
-    EXPECT_EQ(out[20], 0);          // frame 30000 is 0 in both
+    EXPECT_EQ(out[20], 0);  // frame 30000 is 0 in both
 }
 
 TEST_F(EngineTest, DroppedQueueResumesFromWhatWasHeard)
@@ -323,6 +322,29 @@ TEST_F(EngineTest, DroppedQueueResumesFromWhatWasHeard)
     EXPECT_EQ(position(stream), 441u * 4);  // nothing plays until the output restarts
     const auto out = output_buffer();
     EXPECT_EQ(out[0], left_sample(441));
+}
+
+// Wine's null output takes each buffer the moment it is queued.
+TEST_F(EngineTest, AnOutputFasterThanRealTimeIsHeardAtRealTime)
+{
+    ASSERT_TRUE(engine.init(-1, 44100));
+    engine.limit_to_real_time(backend.time, 0);
+    const HSTREAM stream = make_stream();
+    ASSERT_TRUE(engine.play(stream, FALSE));
+    for (int i = 0; i < 4; ++i) {
+        output_buffer();
+    }
+    backend.time += 10 * kMs;
+    EXPECT_EQ(position(stream), 441u * 4);
+    backend.time += 1000 * kMs;
+    EXPECT_EQ(position(stream), 4u * kBuffer * 4);  // never past what was handed
+
+    // A dropped queue starts the limit again from where the output resumes.
+    engine.queue_dropped(backend.time);
+    engine.limit_to_real_time(backend.time, engine.frames_rendered());
+    output_buffer();
+    backend.time += 10 * kMs;
+    EXPECT_EQ(position(stream), (4u * kBuffer + 441) * 4);
 }
 
 TEST_F(EngineTest, PositionsCountAtTheStreamsOwnRate)

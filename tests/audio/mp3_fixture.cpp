@@ -67,8 +67,8 @@ std::vector<uint8_t> encode_mp3(const Pcm& pcm, const Mp3Options& options)
     if (written < 0) {
         throw std::runtime_error("lame_encode_buffer failed");
     }
-    const int flushed = lame_encode_flush(lame.get(), out.data() + written,
-                                          static_cast<int>(out.size()) - written);
+    const int flushed =
+        lame_encode_flush(lame.get(), out.data() + written, static_cast<int>(out.size()) - written);
     out.resize(static_cast<size_t>(written + std::max(flushed, 0)));
     if (options.lame_tag) {
         // The stream starts with a placeholder frame; the finished tag goes over it.
@@ -132,8 +132,9 @@ std::vector<int16_t> reference_decode(std::span<const uint8_t> mp3, uint32_t* ra
     for (;;) {
         size_t got = 0;
         const int status = mpg123_read(handle.get(), chunk, sizeof chunk, &got);
-        const auto* samples = reinterpret_cast<const int16_t*>(chunk);
-        out.insert(out.end(), samples, samples + got / 2);
+        const size_t at = out.size();
+        out.resize(at + got / 2);
+        std::memcpy(out.data() + at, chunk, got / 2 * 2);
         if (status != MPG123_OK && status != MPG123_NEW_FORMAT) {
             break;
         }
@@ -175,7 +176,8 @@ std::vector<size_t> find_clicks(std::span<const int16_t> stereo, uint32_t spacin
 void write_file(const std::filesystem::path& path, std::span<const uint8_t> bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path.string());
     }

@@ -70,7 +70,8 @@ std::vector<uint8_t> id3v2_tag(uint32_t body, bool footer)
     }
     tag.resize(tag.size() + body, 0);
     if (footer) {
-        const std::vector<uint8_t> tail = {'3', 'D', 'I', 4, 0, 0x10, tag[6], tag[7], tag[8], tag[9]};
+        const std::vector<uint8_t> tail = {'3',  'D',    'I',    4,      0,
+                                           0x10, tag[6], tag[7], tag[8], tag[9]};
         append(tag, tail);
     }
     return tag;

@@ -233,8 +233,8 @@ TEST(GaplessWindow, FollowsWhatTheTagAnnounces)
     EXPECT_EQ(window.clamped(115200).end, 115200u);
 
     // Delay and padding: 576 + 529 at the start, 1000 - 529 at the end.
-    stream.tag = audio::XingTag{.frames = 100, .has_lame = true, .encoder_delay = 576,
-                                .encoder_padding = 1000};
+    stream.tag = audio::XingTag{
+        .frames = 100, .has_lame = true, .encoder_delay = 576, .encoder_padding = 1000};
     window = audio::gapless_window(stream);
     EXPECT_EQ(window.begin, 1105u);
     EXPECT_EQ(window.end, 115200u + 529 - 1000);
@@ -245,8 +245,8 @@ TEST(GaplessWindow, FollowsWhatTheTagAnnounces)
     stream.tag->encoder_padding = 4000;
     stream.tag->frames = 1;
     EXPECT_EQ(audio::gapless_window(stream).length(), 0u);
-    stream.tag = audio::XingTag{.frames = 100, .has_lame = true, .encoder_delay = 576,
-                                .encoder_padding = 1000};
+    stream.tag = audio::XingTag{
+        .frames = 100, .has_lame = true, .encoder_delay = 576, .encoder_padding = 1000};
     EXPECT_EQ(audio::gapless_window(stream).clamped(50000).end, 50000u);
     EXPECT_EQ(audio::gapless_window(stream).clamped(1000).length(), 0u);
 }

@@ -25,11 +25,11 @@ TEST_F(DeviceCalls, RefusesOtherVertexFormatsAndStrides)
     EXPECT_EQ(device_->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(9), 1, quad, 36),
               D3DERR_INVALIDCALL);
     const uint16_t indices[3] = {0, 1, 2};
-    EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, indices,
-                                              D3DFMT_A8R8G8B8, quad, 36),
+    EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, indices, D3DFMT_A8R8G8B8,
+                                              quad, 36),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, nullptr,
-                                              D3DFMT_INDEX16, quad, 36),
+    EXPECT_EQ(device_->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, nullptr, D3DFMT_INDEX16,
+                                              quad, 36),
               D3DERR_INVALIDCALL);
     // The valid format is still in force, and an empty draw is fine.
     EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 0, quad, 36), D3D_OK);
@@ -254,8 +254,7 @@ TEST_F(WindowDevice, TheBackBufferTakesTheClientSizeAndPresents)
         << host_d3d9::last_error();
     EXPECT_EQ(params.BackBufferWidth, 96u);
     EXPECT_EQ(params.BackBufferHeight, 40u);
-    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kRed, 1.0f, 0),
-              D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kRed, 1.0f, 0), D3D_OK);
     std::vector<uint8_t> image(96 * 40 * 4);
     ASSERT_EQ(host_d3d9::read_back_buffer(device, image), D3D_OK);
     EXPECT_EQ((Pixel{image[0], image[1], image[2], image[3]}), rgba(kRed));

@@ -48,8 +48,8 @@ inline testing::AssertionResult near(const Pixel& actual, const Pixel& expected,
         if (std::abs(actual[i] - expected[i]) > tolerance) {
             return testing::AssertionFailure()
                    << "pixel (" << actual[0] << ", " << actual[1] << ", " << actual[2] << ", "
-                   << actual[3] << ") is not within " << tolerance << " of (" << expected[0]
-                   << ", " << expected[1] << ", " << expected[2] << ", " << expected[3] << ")";
+                   << actual[3] << ") is not within " << tolerance << " of (" << expected[0] << ", "
+                   << expected[1] << ", " << expected[2] << ", " << expected[3] << ")";
         }
     }
     return testing::AssertionSuccess();
@@ -125,9 +125,9 @@ protected:
         ASSERT_EQ(device_->SetFVF(0x152), D3D_OK);
         const D3DMATRIX projection = screen_projection(kWidth, kHeight);
         ASSERT_EQ(device_->SetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
-        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground,
-                                 1.0f, 0),
-                  D3D_OK);
+        ASSERT_EQ(
+            device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground, 1.0f, 0),
+            D3D_OK);
     }
 
     void TearDown() override
@@ -143,7 +143,8 @@ protected:
                       float u0 = 0.0f, float v0 = 0.0f, float u1 = 1.0f, float v1 = 1.0f)
     {
         const Vertex strip[4] = {vertex(x0, y0, z, color, u0, v0), vertex(x1, y0, z, color, u1, v0),
-                                 vertex(x0, y1, z, color, u0, v1), vertex(x1, y1, z, color, u1, v1)};
+                                 vertex(x0, y1, z, color, u0, v1),
+                                 vertex(x1, y1, z, color, u1, v1)};
         return device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(Vertex));
     }
 

@@ -121,9 +121,9 @@ TEST_F(AlphaTest, GreaterEqualSixtyFourCutsBelowTheReference)
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
     device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
     device_->SetRenderState(D3DRS_ALPHAREF, 64);
-    ASSERT_EQ(pixels(0, 0, 8, 8, 0.5f, 0x3fff0000), D3D_OK);   // alpha 63: cut
-    ASSERT_EQ(pixels(8, 0, 16, 8, 0.5f, 0x40ff0000), D3D_OK);  // 64: kept
-    ASSERT_EQ(pixels(16, 0, 24, 8, 0.5f, 0x41ff0000), D3D_OK); // 65: kept
+    ASSERT_EQ(pixels(0, 0, 8, 8, 0.5f, 0x3fff0000), D3D_OK);    // alpha 63: cut
+    ASSERT_EQ(pixels(8, 0, 16, 8, 0.5f, 0x40ff0000), D3D_OK);   // 64: kept
+    ASSERT_EQ(pixels(16, 0, 24, 8, 0.5f, 0x41ff0000), D3D_OK);  // 65: kept
     const auto image = read_back();
     EXPECT_EQ(at(image, 4, 4), rgba(kBackground));
     EXPECT_EQ(at(image, 12, 4), (Pixel{255, 0, 0, 0x40}));
@@ -140,10 +140,10 @@ TEST_F(AlphaTest, EveryCompareFunction)
         bool below, equal, above;
     };
     const Case cases[] = {
-        {D3DCMP_NEVER, false, false, false},       {D3DCMP_LESS, true, false, false},
-        {D3DCMP_EQUAL, false, true, false},        {D3DCMP_LESSEQUAL, true, true, false},
-        {D3DCMP_GREATER, false, false, true},      {D3DCMP_NOTEQUAL, true, false, true},
-        {D3DCMP_GREATEREQUAL, false, true, true},  {D3DCMP_ALWAYS, true, true, true},
+        {D3DCMP_NEVER, false, false, false},      {D3DCMP_LESS, true, false, false},
+        {D3DCMP_EQUAL, false, true, false},       {D3DCMP_LESSEQUAL, true, true, false},
+        {D3DCMP_GREATER, false, false, true},     {D3DCMP_NOTEQUAL, true, false, true},
+        {D3DCMP_GREATEREQUAL, false, true, true}, {D3DCMP_ALWAYS, true, true, true},
     };
     for (const Case& c : cases) {
         device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground, 1.0f, 0);
@@ -193,6 +193,29 @@ TEST_F(Blending, AdditiveWithABlendFactor)
     EXPECT_EQ(at(image, 40, 8), (Pixel{255, 255, 255, 255}));
 }
 
+// A draw whose blend keeps the destination is skipped only while it writes
+// no depth and no channel it would change.
+TEST_F(Blending, AnInvisibleDrawStillWritesDepthAndAlpha)
+{
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_BLENDFACTOR);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_BLENDFACTOR, 0x00000000);
+    ASSERT_EQ(pixels(0, 0, 16, 16, 0.2f, 0xffffffff), D3D_OK);  // writes depth only
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    ASSERT_EQ(pixels(0, 0, 16, 16, 0.5f, 0xffff0000), D3D_OK);  // hidden behind it
+    EXPECT_EQ(at(8, 8), rgba(kBackground));
+
+    // Without depth writes, a factor with alpha still changes the alpha.
+    const D3DRECT area{16, 0, 32, 16};
+    device_->Clear(1, &area, D3DCLEAR_TARGET, 0x10102030, 1.0f, 0);
+    device_->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_BLENDFACTOR, 0x80000000);
+    ASSERT_EQ(pixels(16, 0, 32, 16, 0.5f, 0x80ffffff), D3D_OK);
+    EXPECT_TRUE(near(at(24, 8), {0x10, 0x20, 0x30, 0x10 + 0x40}, 1));
+}
+
 TEST_F(Blending, SourceAlphaOverDestination)
 {
     device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
@@ -223,8 +246,9 @@ TEST(BackBufferWithoutAlpha, DestinationAlphaIsOne)
     device->SetTransform(D3DTS_PROJECTION, &projection);
     device->SetFVF(0x152);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
-    const Vertex quad[] = {vertex(-0.5f, -0.5f, 0.5f, 0x10ff0000), vertex(15.5f, -0.5f, 0.5f, 0x10ff0000),
-                           vertex(-0.5f, 15.5f, 0.5f, 0x10ff0000), vertex(15.5f, 15.5f, 0.5f, 0x10ff0000)};
+    const Vertex quad[] = {
+        vertex(-0.5f, -0.5f, 0.5f, 0x10ff0000), vertex(15.5f, -0.5f, 0.5f, 0x10ff0000),
+        vertex(-0.5f, 15.5f, 0.5f, 0x10ff0000), vertex(15.5f, 15.5f, 0.5f, 0x10ff0000)};
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);

@@ -117,9 +117,8 @@ TEST_F(Rasterization, CullModesNameTheOnScreenWindingThatIsDropped)
         ASSERT_EQ(device_->SetRenderState(D3DRS_CULLMODE, c.cull_mode), D3D_OK);
         const Vertex clockwise[] = {vertex(0, 0, 0.5f, kRed), vertex(10, 0, 0.5f, kRed),
                                     vertex(0, 10, 0.5f, kRed)};
-        const Vertex counter_clockwise[] = {vertex(30, 0, 0.5f, kGreen),
-                                            vertex(30, 10, 0.5f, kGreen),
-                                            vertex(40, 0, 0.5f, kGreen)};
+        const Vertex counter_clockwise[] = {
+            vertex(30, 0, 0.5f, kGreen), vertex(30, 10, 0.5f, kGreen), vertex(40, 0, 0.5f, kGreen)};
         ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, clockwise, sizeof(Vertex)),
                   D3D_OK);
         ASSERT_EQ(

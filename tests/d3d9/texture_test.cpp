@@ -118,8 +118,8 @@ TEST_F(Textures, EveryFormatSamplesAsItDecodes)
         for (int ty = 0; ty < 4; ++ty) {
             for (int tx = 0; tx < 4; ++tx) {
                 const uint8_t* e = &expected[static_cast<size_t>(ty * 4 + tx) * 4];
-                EXPECT_TRUE(near(at(image, 16 * tx + 8, 8 * ty + 4), {e[0], e[1], e[2], e[3]},
-                                 c.tolerance))
+                EXPECT_TRUE(
+                    near(at(image, 16 * tx + 8, 8 * ty + 4), {e[0], e[1], e[2], e[3]}, c.tolerance))
                     << "texel " << tx << ", " << ty;
             }
         }
@@ -194,9 +194,9 @@ protected:
 TEST_F(MipLevels, AFileWithoutAChainGetsAFullOne)
 {
     EXPECT_EQ(host_d3d9::texture_info(texture_).levels, 3u);
-    EXPECT_EQ(sample(D3DTEXF_NONE), 0);                // level 0 only
-    EXPECT_NEAR(sample(D3DTEXF_POINT), 128, 1);        // the nearest level, 2
-    const int blended = sample(D3DTEXF_LINEAR);        // between levels 1 and 2
+    EXPECT_EQ(sample(D3DTEXF_NONE), 0);          // level 0 only
+    EXPECT_NEAR(sample(D3DTEXF_POINT), 128, 1);  // the nearest level, 2
+    const int blended = sample(D3DTEXF_LINEAR);  // between levels 1 and 2
     EXPECT_GT(blended, 20);
     EXPECT_LT(blended, 126);
 }
@@ -263,13 +263,35 @@ TEST_F(Filtering, LinearMagnificationBlendsNeighboursAndWraps)
     EXPECT_EQ(at(image, 0, 10)[0], 0);
 }
 
+// u from -1 to 3 over the 64 pixels: 16 pixels per repetition.
+TEST_F(Filtering, AddressModesBeyondTheTexture)
+{
+    sampling(D3DTEXF_POINT, D3DTEXF_POINT, D3DTEXF_NONE);
+    auto red_at = [this](DWORD address, int x) {
+        device_->SetSamplerState(0, D3DSAMP_ADDRESSU, address);
+        EXPECT_EQ(rectangle(-0.5f, -0.5f, 63.5f, 31.5f, 0.5f, 0xffffffff, -1.0f, 0.0f, 3.0f, 1.0f),
+                  D3D_OK);
+        return at(x, 10)[0];
+    };
+    // Pixel 4 reads u = -0.72 and pixel 36 u = 1.28: the black texel when
+    // the texture repeats, the white one when it mirrors.
+    EXPECT_EQ(red_at(D3DTADDRESS_WRAP, 4), 0);
+    EXPECT_EQ(red_at(D3DTADDRESS_WRAP, 36), 0);
+    EXPECT_EQ(red_at(D3DTADDRESS_MIRROR, 4), 255);
+    EXPECT_EQ(red_at(D3DTADDRESS_MIRROR, 36), 255);
+    EXPECT_EQ(red_at(D3DTADDRESS_CLAMP, 4), 0);
+    EXPECT_EQ(red_at(D3DTADDRESS_CLAMP, 36), 255);
+    device_->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xff804020);
+    EXPECT_EQ(red_at(D3DTADDRESS_BORDER, 4), 0x80);
+    EXPECT_EQ(red_at(D3DTADDRESS_BORDER, 20), 0);  // inside the texture
+}
+
 TEST_F(Textures, ATextureFromAnotherDeviceIsRefused)
 {
     IDirect3DDevice9* other = create_device(8, 8, D3DFMT_UNKNOWN, TRUE);
     ASSERT_NE(other, nullptr);
     IDirect3DTexture9* foreign = nullptr;
-    ASSERT_EQ(host_d3d9::create_texture_from_dds(other, file(1, 1, 0, kL8, {7}), &foreign),
-              D3D_OK);
+    ASSERT_EQ(host_d3d9::create_texture_from_dds(other, file(1, 1, 0, kL8, {7}), &foreign), D3D_OK);
     EXPECT_EQ(device_->SetTexture(0, foreign), D3DERR_INVALIDCALL);
     EXPECT_EQ(foreign->Release(), 0u);
     EXPECT_EQ(other->Release(), 0u);
@@ -286,7 +308,7 @@ TEST(TextureLifetime, TheDeviceLivesUntilItsLastTextureGoes)
     ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
     EXPECT_EQ(texture->AddRef(), 2u);
     EXPECT_EQ(texture->Release(), 1u);
-    EXPECT_EQ(device->Release(), 1u);  // the texture's reference remains
+    EXPECT_EQ(device->Release(), 1u);   // the texture's reference remains
     EXPECT_EQ(texture->Release(), 0u);  // takes the device with it
 }
 
@@ -352,11 +374,11 @@ TEST_F(TextureFiles, RefusesEmptyTruncatedMalformedAndUnsupportedFiles)
     auto bad_magic = file(1, 1, 0, kL8, {1});
     bad_magic[1] = 'X';
     EXPECT_NE(refused(write("magic.dds", bad_magic)).find("not a DDS"), std::string::npos);
-    EXPECT_NE(refused(write("ati2.dds", file(4, 4, 0, {kFourCc, code('A', 'T', 'I', '2'), 0, 0,
-                                                       0, 0, 0},
-                                             pattern(16, 2))))
-                  .find("ATI2"),
-              std::string::npos);
+    EXPECT_NE(
+        refused(write("ati2.dds", file(4, 4, 0, {kFourCc, code('A', 'T', 'I', '2'), 0, 0, 0, 0, 0},
+                                       pattern(16, 2))))
+            .find("ATI2"),
+        std::string::npos);
 }
 
 TEST_F(TextureFiles, NullArgumentsAreInvalidCalls)

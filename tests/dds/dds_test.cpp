@@ -104,14 +104,14 @@ std::vector<Refusal> refusals()
     cases.push_back({"odd masks",
                      file(1, 1, 0, {kRgb, 0, 32, 0xff, 0xff, 0xff, 0}, std::vector<uint8_t>(4, 0)),
                      "unsupported 32-bit"});
-    cases.push_back({"YUV", file(1, 1, 0, {kYuv, 0, 16, 0, 0, 0, 0}, std::vector<uint8_t>(2, 0)),
-                     "YUV"});
+    cases.push_back(
+        {"YUV", file(1, 1, 0, {kYuv, 0, 16, 0, 0, 0, 0}, std::vector<uint8_t>(2, 0)), "YUV"});
     cases.push_back({"no layout", file(1, 1, 0, {0, 0, 32, 0, 0, 0, 0}, std::vector<uint8_t>(4, 0)),
                      "names no"});
     cases.push_back(
         {"too many levels", file(4, 4, 4, kA8R8G8B8, std::vector<uint8_t>(200, 0)), "at most 3"});
-    cases.push_back({"level 0 one byte short", file(4, 4, 0, kA8R8G8B8, std::vector<uint8_t>(63, 0)),
-                     "truncated"});
+    cases.push_back({"level 0 one byte short",
+                     file(4, 4, 0, kA8R8G8B8, std::vector<uint8_t>(63, 0)), "truncated"});
     cases.push_back({"last level one byte short",
                      file(4, 4, 3, kA8R8G8B8, std::vector<uint8_t>(83, 0)), "truncated"});
     cases.push_back(
@@ -297,8 +297,8 @@ TEST(DdsDecode, SixteenBitFormatsWidenByBitReplication)
     EXPECT_EQ(pixel(decode_level0(file(1, 1, 0, kR5G6B5, words16({r5g6b5}))), 0),
               (Pixel{255, 130, 8, 255}));
 
-    const auto a1 = decode_level0(
-        file(2, 1, 0, kA1R5G5B5, words16({0x8000 | 16 << 10 | 0 << 5 | 31, 0x7fff})));
+    const auto a1 =
+        decode_level0(file(2, 1, 0, kA1R5G5B5, words16({0x8000 | 16 << 10 | 0 << 5 | 31, 0x7fff})));
     EXPECT_EQ(pixel(a1, 0), (Pixel{132, 0, 255, 255}));
     EXPECT_EQ(pixel(a1, 1), (Pixel{255, 255, 255, 0}));
     EXPECT_EQ(pixel(decode_level0(file(1, 1, 0, kX1R5G5B5, words16({0x7fff}))), 0),

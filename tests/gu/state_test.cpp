@@ -10,7 +10,7 @@
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-TEST(Attach, IssuesExactlyTheElevenSwitchOffCallsInOrderAndResetsTheShadowValues)
+TEST(Attach, MakesExactlyTheElevenSwitchOffCallsInOrderAndResetsTheShadowValues)
 {
     RecordingDevice device;
     gu_cull_enabled = 7;
@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class IgnoredSwitch : public LayerTest, public ::testing::WithParamInterface<int32_t> {};
 
-TEST_P(IgnoredSwitch, IssuesNothingAndChangesNothing)
+TEST_P(IgnoredSwitch, CallsNothingAndChangesNothing)
 {
     gu_enable(GU_CULL_FACE);
     gu_front_face(GU_CCW);
@@ -122,7 +122,7 @@ TEST_F(LayerTest, FrontFaceWhileCullingIsOffWaitsForCullingToBeSwitchedOn)
                                      render_state(D3DRS_CULLMODE, D3DCULL_CCW)));
 }
 
-TEST_F(LayerTest, FrontFaceIsIssuedEvenWhenTheCullModeDoesNotChange)
+TEST_F(LayerTest, FrontFaceIsSentEvenWhenTheCullModeDoesNotChange)
 {
     gu_enable(GU_CULL_FACE);
     gu_front_face(GU_CW);
@@ -152,7 +152,7 @@ TEST_F(LayerTest, CullingKeepsTheOnValueGiven)
     EXPECT_THAT(calls(), ElementsAre(render_state(D3DRS_CULLMODE, D3DCULL_CCW)));
 }
 
-TEST_F(LayerTest, UnknownFrontFaceCodeIsStoredIssuesNothingAndLaterCullsLikeCodeOne)
+TEST_F(LayerTest, UnknownFrontFaceCodeIsStoredSendsNothingAndLaterCullsLikeCodeOne)
 {
     gu_enable(GU_CULL_FACE);
     device.clear_calls();

@@ -21,7 +21,7 @@ Mat4 translation(float x, float y, float z)
     return m;
 }
 
-// An asymmetric matrix with no special structure.
+// An asymmetric matrix with no particular structure.
 Mat4 sample()
 {
     Mat4 m;

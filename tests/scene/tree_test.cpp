@@ -85,7 +85,7 @@ TEST_F(Tree, SwitchesFogAndTexturingOnAndAlphaTestOffFirst)
     draw_tree(&base, 0, 0, 0, 0, 0);
     ASSERT_GE(calls().size(), 3u);
     EXPECT_EQ(calls()[0], render_state(D3DRS_FOGENABLE, 1));
-    EXPECT_EQ(calls()[1], render_state(D3DRS_ALPHATESTENABLE, 0));  // texturing on issues nothing
+    EXPECT_EQ(calls()[1], render_state(D3DRS_ALPHATESTENABLE, 0));  // texturing on makes no call
     EXPECT_EQ(calls()[2], transform(D3DTS_WORLD, base));
 }
 

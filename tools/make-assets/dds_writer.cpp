@@ -29,18 +29,18 @@ void put_header(std::vector<uint8_t>& out, int size, int levels, DdsFormat forma
     put_u32(out, kDdsHeaderSize);
     put_u32(out, kDdsdCaps | kDdsdHeight | kDdsdWidth | kDdsdPixelFormat | kDdsdMipMapCount |
                      kDdsdLinearSize);
-    put_u32(out, side);                             // dwHeight
-    put_u32(out, side);                             // dwWidth
-    put_u32(out, dds_level_bytes(size, format));    // dwPitchOrLinearSize: the top level
-    put_u32(out, 0);                                // dwDepth
-    put_u32(out, static_cast<uint32_t>(levels));    // dwMipMapCount
+    put_u32(out, side);                           // dwHeight
+    put_u32(out, side);                           // dwWidth
+    put_u32(out, dds_level_bytes(size, format));  // dwPitchOrLinearSize: the top level
+    put_u32(out, 0);                              // dwDepth
+    put_u32(out, static_cast<uint32_t>(levels));  // dwMipMapCount
     for (int i = 0; i < 11; ++i) {
         put_u32(out, 0);  // dwReserved1
     }
     put_u32(out, kDdsPixelFormatSize);
     put_u32(out, kDdpfFourCC);
-    put_u32(out, format == DdsFormat::Dxt1 ? four_cc('D', 'X', 'T', '1')
-                                           : four_cc('D', 'X', 'T', '5'));
+    put_u32(out,
+            format == DdsFormat::Dxt1 ? four_cc('D', 'X', 'T', '1') : four_cc('D', 'X', 'T', '5'));
     for (int i = 0; i < 5; ++i) {
         put_u32(out, 0);  // bit count and the four channel masks: unused with a FourCC
     }

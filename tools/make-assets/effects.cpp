@@ -73,7 +73,9 @@ void Reverb::process(const std::vector<float>& send, std::vector<float>& left,
 }
 
 PingPongDelay::PingPongDelay(size_t frames, float feedback, float damping_hz)
-    : left_line_(frames), right_line_(frames), feedback_(feedback),
+    : left_line_(frames),
+      right_line_(frames),
+      feedback_(feedback),
       damping_(1.0f - std::exp(-kTwoPi * damping_hz / kRate))
 {
 }

@@ -74,12 +74,15 @@ Mono kick(float velocity)
     Svf click_filter(2500.0f, 0.7f);
     for (size_t i = 0; i < out.size(); ++i) {
         const float t = seconds(static_cast<int64_t>(i));
-        // The pitch drops fast from a punchy 200 Hz to a 45 Hz boom.
-        const float hz = 45.0f + 110.0f * std::exp(-t / 0.03f) + 45.0f * std::exp(-t / 0.005f);
+        // The pitch drops fast from a punchy 200 Hz to a 45 Hz boom; the
+        // level has a short punch on top of the boom, so the kick's energy
+        // peaks right at the beat.
+        const float hz = 45.0f + 110.0f * std::exp(-t / 0.016f) + 45.0f * std::exp(-t / 0.004f);
         const float tail = t > 0.4f ? 1.0f - (t - 0.4f) / 0.1f : 1.0f;
-        const float env = attack_ramp(t, 0.001f) * std::exp(-t / 0.17f) * tail;
+        const float level = 0.55f * std::exp(-t / 0.015f) + 0.45f * std::exp(-t / 0.22f);
+        const float env = attack_ramp(t, 0.001f) * level * tail;
         const float click = click_filter.tick(noise.next()).high * std::exp(-t / 0.004f) * 0.35f;
-        out[i] = soft_clip(1.8f * (body.next(hz) * env + click)) * velocity;
+        out[i] = soft_clip(1.3f * (body.next(hz) * env + click)) * velocity;
     }
     return out;
 }
@@ -192,8 +195,8 @@ Stereo sweep(int64_t frames, float velocity, SweepShape shape, uint32_t seed)
         }
         // Ends at full level; a 2 ms fade avoids a click at the cut.
         const int64_t left_over = static_cast<int64_t>(out.size() - i);
-        const float cut = left_over < fade ? static_cast<float>(left_over) / static_cast<float>(fade)
-                                           : 1.0f;
+        const float cut =
+            left_over < fade ? static_cast<float>(left_over) / static_cast<float>(fade) : 1.0f;
         const float env = std::pow(x, shape.curve) * cut * velocity;
         out.l[i] = filter_l.tick(left.next()).band * env;
         out.r[i] = filter_r.tick(right.next()).band * env;
@@ -236,8 +239,8 @@ Mono pluck(float pitch, int64_t gate, float velocity, float cutoff_hz)
         if (i % 16 == 0) {
             filter.set(cutoff_hz * (1.0f + 5.0f * std::exp(-t / 0.05f)), 1.6f);
         }
-        const float env = attack_ramp(t, 0.002f) * std::exp(-t / 0.2f) *
-                          release_gain(frame, held, 0.025f);
+        const float env =
+            attack_ramp(t, 0.002f) * std::exp(-t / 0.2f) * release_gain(frame, held, 0.025f);
         out[i] = filter.tick(0.5f * (a.next() + b.next())).low * env * velocity;
     }
     return out;
@@ -250,8 +253,8 @@ Stereo stab(std::span<const float> pitches, int64_t gate, float velocity, float 
     const float count = static_cast<float>(pitches.size());
     for (size_t n = 0; n < pitches.size(); ++n) {
         const float hz = midi_hz(pitches[n]);
-        const Pan pan = pan_gains(count > 1 ? -0.6f + 1.2f * static_cast<float>(n) / (count - 1)
-                                            : 0.0f);
+        const Pan pan =
+            pan_gains(count > 1 ? -0.6f + 1.2f * static_cast<float>(n) / (count - 1) : 0.0f);
         Saw a(hz * cents_ratio(8.0f), 0.1f * static_cast<float>(n));
         Saw b(hz * cents_ratio(-8.0f), 0.5f + 0.1f * static_cast<float>(n));
         for (size_t i = 0; i < dry.size(); ++i) {
@@ -287,14 +290,15 @@ Stereo bells(std::span<const float> pitches, float velocity)
     const float count = static_cast<float>(pitches.size());
     for (size_t n = 0; n < pitches.size(); ++n) {
         const double hz = midi_hz(pitches[n]);
-        const Pan pan = pan_gains(count > 1 ? -0.7f + 1.4f * static_cast<float>(n) / (count - 1)
-                                            : 0.0f);
+        const Pan pan =
+            pan_gains(count > 1 ? -0.7f + 1.4f * static_cast<float>(n) / (count - 1) : 0.0f);
         // Frequency modulation at an inharmonic ratio gives the bell its
         // metallic strike; the brightness fades faster than the tone.
         for (size_t i = 0; i < out.size(); ++i) {
             const float t = seconds(static_cast<int64_t>(i));
             const double carrier = std::fmod(hz * static_cast<double>(i) / kSampleRate, 1.0);
-            const double modulator = std::fmod(3.5 * hz * static_cast<double>(i) / kSampleRate, 1.0);
+            const double modulator =
+                std::fmod(3.5 * hz * static_cast<double>(i) / kSampleRate, 1.0);
             const float index = 2.2f * std::exp(-t / 0.35f);
             const float phase = kTwoPi * static_cast<float>(carrier) +
                                 index * std::sin(kTwoPi * static_cast<float>(modulator));

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "mp3_encoder.h"
@@ -31,10 +32,12 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr const char* kTrackFile = "demo.mp3";
 
-constexpr const char* kUsage =
+constexpr const char* kSynopsis =
     "usage: demo-assets [--only music|textures] OUTDIR\n"
     "       demo-assets --short-track SECONDS FILE\n"
-    "       demo-assets --help\n"
+    "       demo-assets --help\n";
+
+constexpr const char* kDescription =
     "\n"
     "Writes the demo's input files, the same bytes on every run:\n"
     "  tree.dds, leaf.dds, ground.dds, grass.dds   textures with full mip chains\n"
@@ -173,7 +176,8 @@ void make_directory(const fs::path& dir)
 int run(const Options& options)
 {
     if (options.short_seconds) {
-        const auto frames = static_cast<int64_t>(std::llround(*options.short_seconds * kSampleRate));
+        const auto frames =
+            static_cast<int64_t>(std::llround(*options.short_seconds * kSampleRate));
         write_track(options.target, frames, true);
         return 0;
     }
@@ -199,7 +203,8 @@ int main(int argc, char** argv)
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(kSynopsis, stdout);
+            std::fputs(kDescription, stdout);
             return 0;
         }
     }
@@ -207,7 +212,7 @@ int main(int argc, char** argv)
     try {
         options = parse(args);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "demo-assets: %s\n\n%s", error.message.c_str(), kUsage);
+        std::fprintf(stderr, "demo-assets: %s\n%s", error.message.c_str(), kSynopsis);
         return kExitUsage;
     }
     try {

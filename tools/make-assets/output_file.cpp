@@ -46,8 +46,8 @@ void write_file_atomically(const std::filesystem::path& path, std::span<const ui
     std::filesystem::rename(part, path, error);
     if (error) {
         std::filesystem::remove(part);
-        throw FileError(path, "cannot rename from " + part.filename().string() + ": " +
-                                  error.message());
+        throw FileError(path,
+                        "cannot rename from " + part.filename().string() + ": " + error.message());
     }
 }
 

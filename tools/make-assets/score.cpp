@@ -24,9 +24,9 @@ void Automation::point(int64_t at, float value)
 float Automation::at(int64_t frame) const
 {
     // The last breakpoint at or before `frame`.
-    const auto after = std::upper_bound(
-        points_.begin(), points_.end(), frame,
-        [](int64_t f, const std::pair<int64_t, float>& p) { return f < p.first; });
+    const auto after =
+        std::upper_bound(points_.begin(), points_.end(), frame,
+                         [](int64_t f, const std::pair<int64_t, float>& p) { return f < p.first; });
     if (after == points_.begin()) {
         return points_.front().second;
     }
@@ -211,7 +211,8 @@ public:
     // A snare roll that gets denser and louder towards `to`.
     void roll(double from, double to, double step, float v_from, float v_to)
     {
-        each(from, to, step, [&](double b) { snare(b, ramp(v_from, v_to, (b - from) / (to - from))); });
+        each(from, to, step,
+             [&](double b) { snare(b, ramp(v_from, v_to, (b - from) / (to - from))); });
     }
 
     Automation& pad_cutoff() { return score_.pad_cutoff; }
@@ -277,7 +278,8 @@ void compose_intro(Score& score)
     int step = 0;
     Section::each(8.0, 86.0, 0.5, [&](double b) {
         const float grow = b < 64.0 ? ramp(0.35f, 0.8f, (b - 8.0) / 56.0) : 0.85f;
-        const float cutoff = b < 80.0 ? 800.0f * (1.0f + 4.0f * size(b)) : ramp(4000.0f, 7000.0f, (b - 80.0) / 6.0);
+        const float cutoff =
+            b < 80.0 ? 800.0f * (1.0f + 4.0f * size(b)) : ramp(4000.0f, 7000.0f, (b - 80.0) / 6.0);
         s.arp(b, 0.5, arp_note(s.chord(b), walk[step++ % 6], 0.0f), grow, cutoff);
     });
     s.bells(24.0, upper(kCadd9, 24.0f), 0.35f);
@@ -299,7 +301,8 @@ void compose_intro(Score& score)
         s.closed_hat(b, 0.35f);
         s.open_hat(b + 0.5, 0.55f);
     });
-    Section::each(80.0, 86.0, 0.25, [&](double b) { s.closed_hat(b, ramp(0.3f, 0.7f, (b - 80.0) / 6.0)); });
+    Section::each(80.0, 86.0, 0.25,
+                  [&](double b) { s.closed_hat(b, ramp(0.3f, 0.7f, (b - 80.0) / 6.0)); });
     Section::each(80.0, 86.0, 1.0, [&](double b) { s.open_hat(b + 0.5, 0.55f); });
     s.crash(64.0, 0.5f);
     s.four_on_the_floor(64.0, 86.0, 0.9f);
@@ -327,8 +330,9 @@ void compose_intro(Score& score)
 
 void compose_night_groove(Score& score)
 {
-    Section s(score, 2, bars({&kDm9, &kBbmaj7, &kFmaj9, &kCadd9, &kDm9, &kBbmaj7, &kFmaj9,
-                              &kCadd9, &kDm9, &kBbmaj7, &kA7}));
+    Section s(score, 2,
+              bars({&kDm9, &kBbmaj7, &kFmaj9, &kCadd9, &kDm9, &kBbmaj7, &kFmaj9, &kCadd9, &kDm9,
+                    &kBbmaj7, &kA7}));
     s.crash(0.0, 0.8f);
     s.impact(0.0, 0.5f);
     pads_fade_in(s);
@@ -378,8 +382,9 @@ void compose_night_groove(Score& score)
 
 void compose_beat_accents(Score& score)
 {
-    Section s(score, 3, bars({&kDm9, &kGm7, &kBbmaj7, &kCadd9, &kDm9, &kGm7, &kBbmaj7, &kCadd9,
-                              &kGm7, &kBbmaj7, &kCadd9}));
+    Section s(score, 3,
+              bars({&kDm9, &kGm7, &kBbmaj7, &kCadd9, &kDm9, &kGm7, &kBbmaj7, &kCadd9, &kGm7,
+                    &kBbmaj7, &kCadd9}));
     s.crash(0.0, 0.8f);
     s.impact(0.0, 0.4f);
     pads_fade_in(s);
@@ -400,7 +405,8 @@ void compose_beat_accents(Score& score)
         s.bass(b + 0.5, 0.2, chord.root + 12.0f, 0.8f, 500.0f);
         s.bass(b + 0.75, 0.2, chord.root, 0.7f, 500.0f);
         s.open_hat(b + 0.5, 0.45f);
-        Section::each(b, b + 1.0, 0.25, [&](double h) { s.closed_hat(h, h == b + 0.75 ? 0.3f : 0.2f); });
+        Section::each(b, b + 1.0, 0.25,
+                      [&](double h) { s.closed_hat(h, h == b + 0.75 ? 0.3f : 0.2f); });
     });
 
     const int pattern[] = {0, 2, 1, 3, 2, 4, 3, 1};
@@ -420,8 +426,9 @@ void compose_beat_accents(Score& score)
 
 void compose_eighths(Score& score)
 {
-    Section s(score, 4, bars({&kDm9, &kBbmaj7, &kFmaj9, &kCadd9, &kDm9, &kBbmaj7, &kFmaj9,
-                              &kCadd9, &kGm7, &kBbmaj7, &kCadd9}));
+    Section s(score, 4,
+              bars({&kDm9, &kBbmaj7, &kFmaj9, &kCadd9, &kDm9, &kBbmaj7, &kFmaj9, &kCadd9, &kGm7,
+                    &kBbmaj7, &kCadd9}));
     s.crash(0.0, 0.9f);
     s.impact(0.0, 0.6f);
     pads_fade_in(s);

@@ -19,8 +19,8 @@ inline constexpr int64_t kBytesPerFrame = 4;
 
 // First frame of scenes 1 to 5 (their byte boundaries divided by 4). The
 // scenes are not whole beats long, so each one restarts the beat grid.
-inline constexpr std::array<int64_t, 5> kSceneStart = {0, 6648556 / 4, 9977248 / 4,
-                                                       13303876 / 4, 16631032 / 4};
+inline constexpr std::array<int64_t, 5> kSceneStart = {0, 6648556 / 4, 9977248 / 4, 13303876 / 4,
+                                                       16631032 / 4};
 
 // Scene 5 has faded to silence by its beat 37; the track runs four more beats.
 inline constexpr int64_t kSilentFromFrame = kSceneStart[4] + 37 * kBeatFrames;

@@ -27,7 +27,7 @@ struct Route {
     bool ducked = false;  // pushed down by each kick (the "pumping" of dance music)
 };
 
-constexpr Route kKick{0.37f};
+constexpr Route kKick{0.7f};
 constexpr Route kClap{0.8f, 0.0f, 0.3f};
 constexpr Route kSnare{0.35f, 0.0f, 0.3f};
 constexpr Route kClosedHat{0.9f, 0.3f, 0.05f};
@@ -48,10 +48,16 @@ constexpr size_t kDelayFrames = (3 * kBeatFrames + 2) / 4;
 class Mixer {
 public:
     explicit Mixer(int64_t frames)
-        : frames_(frames), plain_(static_cast<size_t>(frames)), ducked_(static_cast<size_t>(frames)),
-          reverb_send_(static_cast<size_t>(frames)), delay_send_(static_cast<size_t>(frames))
+        : frames_(frames),
+          plain_(static_cast<size_t>(frames)),
+          ducked_(static_cast<size_t>(frames)),
+          reverb_send_(static_cast<size_t>(frames)),
+          delay_send_(static_cast<size_t>(frames))
     {
     }
+
+    // Whether anything starting at `at` can be heard in this render.
+    bool reaches(int64_t at) const { return at < frames_; }
 
     void add(int64_t at, std::span<const float> sound, const Route& route)
     {
@@ -117,52 +123,73 @@ uint32_t seed_of(int64_t at, uint32_t salt)
     return static_cast<uint32_t>(at) * 2654435761u ^ salt;
 }
 
+// Silences `sound` from frame `at` on, with a 3 ms fade.
+void choke(Mono& sound, int64_t at)
+{
+    const int64_t fade = frames_of(0.003f);
+    for (int64_t i = std::max<int64_t>(at, 0); i < static_cast<int64_t>(sound.size()); ++i) {
+        const int64_t into = i - at;
+        sound[static_cast<size_t>(i)] *=
+            into < fade ? 1.0f - static_cast<float>(into) / static_cast<float>(fade) : 0.0f;
+    }
+}
+
+// Renders every event that starts within the mix and adds it on `route`.
+template <typename Event, typename Make>
+void play(const std::vector<Event>& events, Mixer& mix, const Route& route, Make make)
+{
+    for (const Event& e : events) {
+        if (mix.reaches(e.at)) {
+            mix.add(e.at, make(e), route);
+        }
+    }
+}
+
 void play_drums(const Score& score, Mixer& mix)
 {
-    for (const Hit& h : score.kicks) {
-        mix.add(h.at, kick(h.velocity), kKick);
-    }
-    for (const Hit& h : score.claps) {
-        mix.add(h.at, clap(h.velocity, seed_of(h.at, 1)), kClap);
-    }
-    for (const Hit& h : score.snares) {
-        mix.add(h.at, snare(h.velocity, seed_of(h.at, 2)), kSnare);
-    }
+    play(score.kicks, mix, kKick, [](const Hit& h) { return kick(h.velocity); });
+    play(score.claps, mix, kClap, [](const Hit& h) { return clap(h.velocity, seed_of(h.at, 1)); });
+    play(score.snares, mix, kSnare,
+         [](const Hit& h) { return snare(h.velocity, seed_of(h.at, 2)); });
+    play(score.closed_hats, mix, kClosedHat,
+         [](const Hit& h) { return hat(h.velocity, false, seed_of(h.at, 3)); });
+    // A closed hat chokes a ringing open one, as on a real hi-hat.
+    std::vector<int64_t> closing;
     for (const Hit& h : score.closed_hats) {
-        mix.add(h.at, hat(h.velocity, false, seed_of(h.at, 3)), kClosedHat);
+        closing.push_back(h.at);
     }
-    for (const Hit& h : score.open_hats) {
-        mix.add(h.at, hat(h.velocity, true, seed_of(h.at, 4)), kOpenHat);
-    }
-    for (const Hit& h : score.crashes) {
-        mix.add(h.at, crash(h.velocity, seed_of(h.at, 5)), kCrash);
-    }
-    for (const Hit& h : score.impacts) {
-        mix.add(h.at, impact(h.velocity), kImpact);
-    }
-    for (const Sweep& s : score.sweeps) {
-        mix.add(s.at, sweep(s.frames, s.velocity, s.shape, seed_of(s.at, 6)), kSweep);
-    }
+    std::sort(closing.begin(), closing.end());
+    play(score.open_hats, mix, kOpenHat, [&closing](const Hit& h) {
+        Mono ring = hat(h.velocity, true, seed_of(h.at, 4));
+        const auto next = std::upper_bound(closing.begin(), closing.end(), h.at);
+        if (next != closing.end()) {
+            choke(ring, *next - h.at);
+        }
+        return ring;
+    });
+    play(score.crashes, mix, kCrash,
+         [](const Hit& h) { return crash(h.velocity, seed_of(h.at, 5)); });
+    play(score.impacts, mix, kImpact, [](const Hit& h) { return impact(h.velocity); });
+    play(score.sweeps, mix, kSweep,
+         [](const Sweep& s) { return sweep(s.frames, s.velocity, s.shape, seed_of(s.at, 6)); });
 }
 
 void play_notes(const Score& score, Mixer& mix)
 {
-    for (const Note& n : score.bass) {
-        mix.add(n.at, bass(n.pitch, n.gate, n.velocity, n.cutoff_hz), kBass);
-    }
+    play(score.bass, mix, kBass,
+         [](const Note& n) { return bass(n.pitch, n.gate, n.velocity, n.cutoff_hz); });
     // The arpeggio sways a little from side to side, note by note.
     for (size_t i = 0; i < score.arp.size(); ++i) {
         const Note& n = score.arp[i];
-        Route route = kArp;
-        route.pan = i % 2 == 0 ? -0.3f : 0.3f;
-        mix.add(n.at, pluck(n.pitch, n.gate, n.velocity, n.cutoff_hz), route);
+        if (mix.reaches(n.at)) {
+            Route route = kArp;
+            route.pan = i % 2 == 0 ? -0.3f : 0.3f;
+            mix.add(n.at, pluck(n.pitch, n.gate, n.velocity, n.cutoff_hz), route);
+        }
     }
-    for (const ChordHit& c : score.stabs) {
-        mix.add(c.at, stab(c.pitches, c.gate, c.velocity, c.cutoff_hz), kStab);
-    }
-    for (const ChordHit& c : score.bells) {
-        mix.add(c.at, bells(c.pitches, c.velocity), kBells);
-    }
+    play(score.stabs, mix, kStab,
+         [](const ChordHit& c) { return stab(c.pitches, c.gate, c.velocity, c.cutoff_hz); });
+    play(score.bells, mix, kBells, [](const ChordHit& c) { return bells(c.pitches, c.velocity); });
 }
 
 // All pad chords go into one layer, which is then filtered along the
@@ -203,9 +230,9 @@ std::vector<float> duck_gain(const Score& score, int64_t frames)
             continue;
         }
         for (int64_t d = 0; d < attack + recover && k.at + d < frames; ++d) {
-            const float x = d < attack ? static_cast<float>(d) / static_cast<float>(attack)
-                                       : 1.0f - static_cast<float>(d - attack) /
-                                                    static_cast<float>(recover);
+            const float x =
+                d < attack ? static_cast<float>(d) / static_cast<float>(attack)
+                           : 1.0f - static_cast<float>(d - attack) / static_cast<float>(recover);
             const float shape = d < attack ? x : x * x;
             float& g = gain[static_cast<size_t>(k.at + d)];
             g = std::min(g, 1.0f - depth * shape);
@@ -298,9 +325,12 @@ std::vector<int16_t> render_short_track(int64_t frames, const Progress& progress
 {
     std::vector<int16_t> pcm = render_song(frames, progress);
     const int64_t fade = std::min(frames, kShortTrackFadeFrames);
+    if (fade < 2) {
+        return pcm;
+    }
     for (int64_t i = 0; i < fade; ++i) {
         const int64_t frame = frames - fade + i;
-        const float gain = static_cast<float>(fade - i) / static_cast<float>(fade + 1);
+        const float gain = static_cast<float>(fade - 1 - i) / static_cast<float>(fade - 1);
         for (size_t c = 0; c < 2; ++c) {
             int16_t& s = pcm[static_cast<size_t>(2 * frame) + c];
             s = static_cast<int16_t>(std::lround(static_cast<float>(s) * gain));

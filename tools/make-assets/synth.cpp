@@ -89,9 +89,6 @@ Svf::Out Svf::tick(float in)
     return {v2, v1, in - k_ * v1 - v2};
 }
 
-OnePole::OnePole(float cutoff_hz)
-    : coefficient_(1.0f - std::exp(-kTwoPi * cutoff_hz / kRate))
-{
-}
+OnePole::OnePole(float cutoff_hz) : coefficient_(1.0f - std::exp(-kTwoPi * cutoff_hz / kRate)) {}
 
 }  // namespace assets

@@ -67,7 +67,7 @@ void blur(std::vector<Color>& pixels, int size, int radius, int passes)
 float bark_noise(float u, float v)
 {
     const float warp = 0.035f * tiled_fbm(u, v, 4, 1, 3, 0.5f, 11);
-    return tiled_fbm(u + warp, v, 8, 1, 4, 0.5f, 3);
+    return tiled_fbm(u + warp, v, 16, 2, 4, 0.5f, 3);
 }
 
 // 0 in a fissure, 1 on the plates between fissures. Dividing the noise by its
@@ -79,8 +79,8 @@ std::vector<float> bark_relief(int size)
     const float texel = 1.0f / static_cast<float>(size);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            noise[static_cast<size_t>(y) * size + x] =
-                bark_noise((static_cast<float>(x) + 0.5f) * texel, (static_cast<float>(y) + 0.5f) * texel);
+            noise[static_cast<size_t>(y) * size + x] = bark_noise(
+                (static_cast<float>(x) + 0.5f) * texel, (static_cast<float>(y) + 0.5f) * texel);
         }
     }
     std::vector<float> relief(noise.size());
@@ -94,7 +94,10 @@ std::vector<float> bark_relief(int size)
             const float dv = (at(x, y + 1) - at(x, y - 1)) / (2.0f * texel) * 0.5f;
             const float slope = std::max(std::sqrt(du * du + dv * dv), 1.0f);
             const float distance = std::abs(at(x, y)) / slope;  // texture units
-            const float width = 0.006f + 0.01f * (0.5f + 0.5f * tiled_fbm(texel * static_cast<float>(x), texel * static_cast<float>(y), 4, 2, 2, 0.5f, 5));
+            const float width =
+                0.008f +
+                0.014f * (0.5f + 0.5f * tiled_fbm(texel * static_cast<float>(x),
+                                                  texel * static_cast<float>(y), 4, 2, 2, 0.5f, 5));
             relief[static_cast<size_t>(y) * size + x] = smoothstep(0.3f * width, width, distance);
         }
     }
@@ -294,7 +297,8 @@ Image paint_ground(int size)
             const float speck = unit_from_hash(hash2(x, y, 24)) - 0.5f;
             Color c = mix(soil, moss, smoothstep(-0.2f, 0.5f, large));
             c = mix(c, damp, 0.7f * smoothstep(0.1f, 0.6f, medium));
-            c = mix(c, litter, 0.6f * smoothstep(0.35f, 0.7f, tiled_fbm(u, v, 32, 32, 2, 0.5f, 25)));
+            c = mix(c, litter,
+                    0.6f * smoothstep(0.35f, 0.7f, tiled_fbm(u, v, 32, 32, 2, 0.5f, 25)));
             canvas.at(x, y) = scale_rgb(c, 0.9f + 0.25f * fine + 0.12f * speck);
         }
     }
@@ -320,11 +324,11 @@ Image paint_ground(int size)
                     const float lit = clamp01(0.75f - 0.5f * (dx + dy) / p.radius);
                     const float edge = clamp01((1.0f - d) * p.radius * n);
                     const Color stone{p.tone, p.tone * 0.97f, p.tone * 0.92f};
-                    c = mix(c, scale_rgb(stone, 0.55f + 0.6f * lit * (1.0f - 0.5f * d * d)),
-                            edge);
+                    c = mix(c, scale_rgb(stone, 0.55f + 0.6f * lit * (1.0f - 0.5f * d * d)), edge);
                 } else if (d < 1.5f) {
                     // Contact shadow, heavier below-right.
-                    const float shadow = (1.5f - d) * 0.8f * clamp01(0.6f + 2.0f * (dx + dy) / p.radius);
+                    const float shadow =
+                        (1.5f - d) * 0.8f * clamp01(0.6f + 2.0f * (dx + dy) / p.radius);
                     c = scale_rgb(c, 1.0f - 0.5f * shadow);
                 }
             }
@@ -386,9 +390,13 @@ void paint_blade(Canvas& canvas, const Blade& b)
             // Folded along the midrib: one half catches more light.
             const float fold = offset < 0.0f ? 1.0f : 0.78f;
             const Color lit = scale_rgb(mix(b.foot, b.tip, std::pow(s, 0.8f)), fold);
+            // "Over" with straight alpha: a texel the blade covers partly
+            // still takes the blade's full colour, not a blend with the empty
+            // background.
             Color& c = canvas.at(x, y);
-            const float alpha = c.a + coverage * (1.0f - c.a);
-            c = mix(c, lit, coverage);
+            const float alpha = coverage + c.a * (1.0f - coverage);
+            const float below = c.a * (1.0f - coverage) / alpha;
+            c = mix(lit, c, below);
             c.a = alpha;
         }
     }
@@ -416,7 +424,8 @@ void bleed_colour(Canvas& canvas)
                 int count = 0;
                 for (int dy = -1; dy <= 1; ++dy) {
                     for (int dx = -1; dx <= 1; ++dx) {
-                        const size_t j = static_cast<size_t>((y + dy + n) % n) * n + (x + dx + n) % n;
+                        const size_t j =
+                            static_cast<size_t>((y + dy + n) % n) * n + (x + dx + n) % n;
                         if (known[j]) {
                             sum.r += canvas.pixels[j].r;
                             sum.g += canvas.pixels[j].g;

@@ -47,7 +47,8 @@ bool encode(std::FILE* file, int width, int height, const uint8_t* rgba, png_byt
                  PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     for (int y = 0; y < height; ++y) {
-        rows[y] = const_cast<png_bytep>(rgba + static_cast<size_t>(y) * static_cast<size_t>(width) * 4);
+        rows[y] =
+            const_cast<png_bytep>(rgba + static_cast<size_t>(y) * static_cast<size_t>(width) * 4);
     }
     png_write_info(png, info);
     png_write_image(png, rows);
@@ -93,8 +94,8 @@ bool write_png(const std::string& path, int width, int height, const uint8_t* rg
     const int flush_errno = errno;
     const bool closed = std::fclose(file) == 0;
     if (!encoded || !flushed || !closed) {
-        const char* cause = !encoded ? errors.message
-                                     : std::strerror(flush_errno != 0 ? flush_errno : EIO);
+        const char* cause =
+            !encoded ? errors.message : std::strerror(flush_errno != 0 ? flush_errno : EIO);
         error = "cannot write " + quoted(path) + ": " + cause;
         unlink(temporary.c_str());
         return false;

@@ -1,6 +1,7 @@
 // demo-trace: what one frame asks of the device. Runs the start-up and one
 // frame at a given music position on the recording device and prints every
 // device call of the frame, one per line.
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>

@@ -52,8 +52,8 @@ std::string describe_foreign_data(std::span<const uint8_t> rest, size_t offset)
         const char* name;
     };
     static constexpr Signature kSignatures[] = {
-        {"RIFF", "a RIFF (WAVE) file"}, {"OggS", "an Ogg file"},   {"fLaC", "a FLAC file"},
-        {"FORM", "an AIFF file"},       {"MThd", "a MIDI file"},   {"\x89PNG", "a PNG image"},
+        {"RIFF", "a RIFF (WAVE) file"}, {"OggS", "an Ogg file"},         {"fLaC", "a FLAC file"},
+        {"FORM", "an AIFF file"},       {"MThd", "a MIDI file"},         {"\x89PNG", "a PNG image"},
         {"DDS ", "a DDS image"},        {"PK\x03\x04", "a ZIP archive"},
     };
     for (const Signature& signature : kSignatures) {
@@ -120,8 +120,8 @@ std::optional<FrameHeader> parse_frame_header(const uint8_t* p)
     default:
         header.samples_per_frame = mpeg1 ? 1152 : 576;
         header.frame_bytes = (mpeg1 ? 144 : 72) * header.bitrate / header.sample_rate + padding;
-        header.side_info_bytes = mpeg1 ? (header.channels == 1 ? 17 : 32)
-                                       : (header.channels == 1 ? 9 : 17);
+        header.side_info_bytes =
+            mpeg1 ? (header.channels == 1 ? 17 : 32) : (header.channels == 1 ? 9 : 17);
         break;
     }
     return header;
@@ -232,8 +232,8 @@ ScanResult scan_mpeg_stream(std::span<const uint8_t> data)
         return result;
     }
     if (first->layer != 3) {
-        result.error = "MPEG layer " + std::to_string(first->layer) +
-                       " audio; only layer III (MP3) is played";
+        result.error =
+            "MPEG layer " + std::to_string(first->layer) + " audio; only layer III (MP3) is played";
         return result;
     }
 

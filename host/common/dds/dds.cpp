@@ -44,8 +44,7 @@ constexpr uint32_t kCaps2Volume = 0x200000;
 
 constexpr uint32_t four_cc(const char (&code)[5])
 {
-    return uint32_t{static_cast<uint8_t>(code[0])} |
-           uint32_t{static_cast<uint8_t>(code[1])} << 8 |
+    return uint32_t{static_cast<uint8_t>(code[0])} | uint32_t{static_cast<uint8_t>(code[1])} << 8 |
            uint32_t{static_cast<uint8_t>(code[2])} << 16 |
            uint32_t{static_cast<uint8_t>(code[3])} << 24;
 }
@@ -179,15 +178,16 @@ FormatMatch match_pixel_format(std::span<const uint8_t> file)
     const bool has_alpha = kind == Kind::alpha || (flags & kPfAlphaPixels) != 0;
     const uint32_t alpha = has_alpha ? read_u32(file, kAlphaMask) : 0;
     for (const MaskedFormat& candidate : kMaskedFormats) {
-        const bool colour_masks_match = kind == Kind::alpha ||
-                                        (candidate.red == red && candidate.green == green &&
-                                         candidate.blue == blue);
+        const bool colour_masks_match =
+            kind == Kind::alpha ||
+            (candidate.red == red && candidate.green == green && candidate.blue == blue);
         if (candidate.kind == kind && candidate.bits == bits && colour_masks_match &&
             candidate.alpha == alpha) {
             return {true, candidate.format, {}};
         }
     }
-    return {false, {},
+    return {false,
+            {},
             describe("unsupported %u-bit pixel format (masks R %08x G %08x B %08x A %08x)", bits,
                      red, green, blue, alpha)};
 }
@@ -245,8 +245,8 @@ ParseResult parse(std::span<const uint8_t> file)
     const uint32_t width = read_u32(file, kWidth);
     const uint32_t height = read_u32(file, kHeight);
     if (width == 0 || height == 0) {
-        return refuse(describe("the image is %u x %u pixels; both sides must be at least 1", width,
-                               height));
+        return refuse(
+            describe("the image is %u x %u pixels; both sides must be at least 1", width, height));
     }
     if (width > kMaxDimension || height > kMaxDimension) {
         return refuse(describe("the image is %u x %u pixels, larger than %u on a side", width,
@@ -282,11 +282,11 @@ ParseResult parse(std::span<const uint8_t> file)
         needed += level_size(match.format, mip_dimension(width, i), mip_dimension(height, i));
     }
     if (needed > available) {
-        return refuse(describe("the file is truncated: %u level(s) of a %u x %u %s image need "
-                               "%llu bytes of data, the file holds %llu",
-                               level_count, width, height, format_info(match.format).name,
-                               static_cast<unsigned long long>(needed),
-                               static_cast<unsigned long long>(available)));
+        return refuse(describe(
+            "the file is truncated: %u level(s) of a %u x %u %s image need "
+            "%llu bytes of data, the file holds %llu",
+            level_count, width, height, format_info(match.format).name,
+            static_cast<unsigned long long>(needed), static_cast<unsigned long long>(available)));
     }
 
     ParseResult result;
@@ -510,7 +510,8 @@ void downsample_rgba8(std::span<const uint8_t> source, uint32_t width, uint32_t 
             for (size_t c = 0; c < 4; ++c) {
                 const uint32_t sum = source[(row0 + col0) * 4 + c] + source[(row0 + col1) * 4 + c] +
                                      source[(row1 + col0) * 4 + c] + source[(row1 + col1) * 4 + c];
-                destination[(size_t{y} * out_width + x) * 4 + c] = static_cast<uint8_t>((sum + 2) / 4);
+                destination[(size_t{y} * out_width + x) * 4 + c] =
+                    static_cast<uint8_t>((sum + 2) / 4);
             }
         }
     }

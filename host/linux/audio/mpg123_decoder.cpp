@@ -83,8 +83,8 @@ Handle open_decoder(MemoryReader& reader, std::string& why)
     return handle;
 }
 
-}  // namespace
-
+// Converts interleaved 16-bit stereo from one rate to another with SDL's
+// resampler; the same samples when the rates agree. Empty when SDL fails.
 std::vector<int16_t> resample_stereo(std::vector<int16_t> samples, uint32_t from_rate,
                                      uint32_t to_rate)
 {
@@ -107,14 +107,16 @@ std::vector<int16_t> resample_stereo(std::vector<int16_t> samples, uint32_t from
     if (SDL_AudioStreamPut(stream, samples.data(), bytes) == 0 &&
         SDL_AudioStreamFlush(stream) == 0) {
         out.resize(static_cast<size_t>(SDL_AudioStreamAvailable(stream)) / sizeof(int16_t));
-        const int got = SDL_AudioStreamGet(stream, out.data(),
-                                           static_cast<int>(out.size() * sizeof(int16_t)));
+        const int got =
+            SDL_AudioStreamGet(stream, out.data(), static_cast<int>(out.size() * sizeof(int16_t)));
         const size_t got_frames = got > 0 ? static_cast<size_t>(got) / 4 : 0;
         out.resize(std::min<size_t>(got_frames, wanted) * 2);
     }
     SDL_FreeAudioStream(stream);
     return out;
 }
+
+}  // namespace
 
 DecodeOutcome decode_mp3_mpg123(std::span<const uint8_t> file, uint32_t output_rate)
 {
@@ -134,17 +136,19 @@ DecodeOutcome decode_mp3_mpg123(std::span<const uint8_t> file, uint32_t output_r
         samples.reserve(static_cast<size_t>(expected) * 2);
     }
 
-    long rate = 0;
-    int status = MPG123_OK;
-    unsigned char chunk[16384];
     // libmpg123's first read reports the format with no data; MPG123_DONE can
     // come with the last data.
+    constexpr size_t kChunkSamples = 8192;
+    int status = MPG123_OK;
     while (status == MPG123_OK || status == MPG123_NEW_FORMAT) {
+        const size_t at = samples.size();
+        samples.resize(at + kChunkSamples);
         size_t got = 0;
-        status = mpg123_read(handle.get(), chunk, sizeof chunk, &got);
-        const auto* frames = reinterpret_cast<const int16_t*>(chunk);
-        samples.insert(samples.end(), frames, frames + got / sizeof(int16_t));
+        status = mpg123_read(handle.get(), reinterpret_cast<unsigned char*>(samples.data() + at),
+                             kChunkSamples * sizeof(int16_t), &got);
+        samples.resize(at + got / sizeof(int16_t));
     }
+    long rate = 0;
     int channels = 0;
     int encoding = 0;
     mpg123_getformat(handle.get(), &rate, &channels, &encoding);

@@ -13,9 +13,4 @@ namespace audio {
 // `output_rate`. Mono streams are doubled to both channels.
 DecodeOutcome decode_mp3_mpg123(std::span<const uint8_t> file, uint32_t output_rate);
 
-// Converts interleaved 16-bit stereo from one rate to another with SDL's
-// resampler; the same samples when the rates agree. Empty when SDL fails.
-std::vector<int16_t> resample_stereo(std::vector<int16_t> samples, uint32_t from_rate,
-                                     uint32_t to_rate);
-
 }  // namespace audio

@@ -142,8 +142,9 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
         *texture = nullptr;
     }
     if (device == nullptr || file == nullptr || texture == nullptr) {
-        host_d3d9::set_last_error("D3DXCreateTextureFromFileA needs a device, a file name and a "
-                                  "place for the texture");
+        host_d3d9::set_last_error(
+            "D3DXCreateTextureFromFileA needs a device, a file name and a "
+            "place for the texture");
         return D3DERR_INVALIDCALL;
     }
     std::vector<uint8_t> bytes;

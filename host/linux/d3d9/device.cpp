@@ -245,7 +245,7 @@ HRESULT GlDevice::initialise(SDL_Window* window, const D3DPRESENT_PARAMETERS& pa
     if (!own_window_) {
         // A failure (no vertical sync to be had, as under Xvfb) is harmless.
         SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0
-                                                                                             : 1);
+                                                                                            : 1);
     }
 
     GLint max_renderbuffer = 0;
@@ -305,8 +305,7 @@ HRESULT GlDevice::initialise(SDL_Window* window, const D3DPRESENT_PARAMETERS& pa
     return D3D_OK;
 }
 
-bool GlDevice::create_framebuffer(D3DFORMAT back_buffer_format, bool depth,
-                                  D3DFORMAT depth_format)
+bool GlDevice::create_framebuffer(D3DFORMAT back_buffer_format, bool depth, D3DFORMAT depth_format)
 {
     const auto w = static_cast<GLsizei>(width_);
     const auto h = static_cast<GLsizei>(height_);
@@ -317,8 +316,7 @@ bool GlDevice::create_framebuffer(D3DFORMAT back_buffer_format, bool depth,
     glGenRenderbuffers(1, &color_buffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, color_buffer_);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                              color_buffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color_buffer_);
     if (depth) {
         GLenum format = GL_DEPTH_COMPONENT24;
         GLenum attachment = GL_DEPTH_ATTACHMENT;
@@ -631,7 +629,7 @@ HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count,
         !shape.valid || shape.vertices > kMaxDrawVertices) {
         return D3DERR_INVALIDCALL;
     }
-    if (primitive_count == 0) {
+    if (primitive_count == 0 || draw_changes_nothing()) {
         return D3D_OK;
     }
     if (!make_current() || !prepare_draw()) {
@@ -659,7 +657,7 @@ HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_
         min_vertex_index > kMaxDrawVertices) {
         return D3DERR_INVALIDCALL;
     }
-    if (primitive_count == 0 || num_vertices == 0) {
+    if (primitive_count == 0 || num_vertices == 0 || draw_changes_nothing()) {
         return D3D_OK;
     }
     if (!make_current() || !prepare_draw()) {
@@ -668,7 +666,8 @@ HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_
     // Only records min_vertex_index .. min_vertex_index + num_vertices - 1
     // are used; the indices still count from the first record of vertex_data.
     const size_t index_size = index_format == D3DFMT_INDEX16 ? 2 : 4;
-    const auto* first = static_cast<const uint8_t*>(vertex_data) + size_t{min_vertex_index} * kDeviceStride;
+    const auto* first =
+        static_cast<const uint8_t*>(vertex_data) + size_t{min_vertex_index} * kDeviceStride;
     StreamBuffer::Placement placement;
     if (!stream_.write(first, size_t{num_vertices} * kDeviceStride, kDeviceStride, index_data,
                        shape.vertices * index_size, index_size, &placement)) {
@@ -679,6 +678,55 @@ HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_
                              reinterpret_cast<const void*>(placement.index_offset),
                              placement.first_vertex - static_cast<GLint>(min_vertex_index));
     return D3D_OK;
+}
+
+// A draw that writes no depth and whose blend leaves every written channel
+// as it was (source x 0 + destination x 1) changes nothing: the leaves with
+// a black blend factor, for one. Such draws are skipped, which spares the
+// rasteriser their fill.
+bool GlDevice::draw_changes_nothing() const
+{
+    const bool writes_depth =
+        has_depth_ && state(D3DRS_ZENABLE) != D3DZB_FALSE && state(D3DRS_ZWRITEENABLE) != FALSE;
+    if (writes_depth) {
+        return false;
+    }
+    const DWORD channels = color_write_mask();
+    if (channels == 0) {
+        return true;
+    }
+    if (state(D3DRS_ALPHABLENDENABLE) == FALSE ||
+        gl_blend_equation(state(D3DRS_BLENDOP)) != GL_FUNC_ADD) {
+        return false;
+    }
+    const BlendFactors factors = blend_factors(state(D3DRS_SRCBLEND), state(D3DRS_DESTBLEND));
+    if (factors.destination != GL_ONE) {
+        return false;
+    }
+    if (factors.source == GL_ZERO) {
+        return true;
+    }
+    if (factors.source != GL_CONSTANT_COLOR) {
+        return false;
+    }
+    // The constant's channels, in the write mask's order red, green, blue, alpha.
+    const D3DCOLOR factor = state(D3DRS_BLENDFACTOR);
+    const uint32_t channel_values[4] = {(factor >> 16) & 0xff, (factor >> 8) & 0xff, factor & 0xff,
+                                        factor >> 24};
+    for (int i = 0; i < 4; ++i) {
+        if ((channels & (1u << i)) != 0 && channel_values[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+DWORD GlDevice::color_write_mask() const
+{
+    // Without alpha in the back buffer its alpha stays 1 (as Direct3D reads
+    // X8R8G8B8's): draws never write it.
+    const DWORD mask = state(static_cast<D3DRENDERSTATETYPE>(kRsColorWriteEnable));
+    return mask & (has_alpha_ ? 0xfu : 0x7u);
 }
 
 bool GlDevice::prepare_draw()
@@ -780,10 +828,7 @@ void GlDevice::apply_fixed_state()
     point_size = std::isfinite(point_size) ? std::clamp(point_size, 1.0f, 64.0f) : 1.0f;
     gl_.point_size(point_size);
 
-    // Without alpha in the back buffer, its alpha stays 1 (as Direct3D reads
-    // X8R8G8B8's): draws never write it.
-    const DWORD write_mask = state(static_cast<D3DRENDERSTATETYPE>(kRsColorWriteEnable));
-    gl_.color_mask(write_mask & (has_alpha_ ? 0xfu : 0x7u));
+    gl_.color_mask(color_write_mask());
 }
 
 void GlDevice::apply_sampler()
@@ -845,8 +890,9 @@ HRESULT GlDevice::create_texture(const dds::Image& image, IDirect3DTexture9** te
     // DXT data goes up as it is when the file brings its mip chain. A file
     // without one gets a full chain, which is built from decoded pixels.
     const bool keep_compressed = info.compressed && s3tc_ && image.level_count > 1;
-    const uint32_t levels =
-        image.level_count > 1 ? image.level_count : dds::full_chain_length(image.width, image.height);
+    const uint32_t levels = image.level_count > 1
+                                ? image.level_count
+                                : dds::full_chain_length(image.width, image.height);
 
     while (glGetError() != GL_NO_ERROR) {
     }

@@ -58,10 +58,10 @@ public:
     HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertex_data,
                             UINT vertex_stride) override;
-    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_index,
-                                   UINT num_vertices, UINT primitive_count,
-                                   const void* index_data, D3DFORMAT index_format,
-                                   const void* vertex_data, UINT vertex_stride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_index, UINT num_vertices,
+                                   UINT primitive_count, const void* index_data,
+                                   D3DFORMAT index_format, const void* vertex_data,
+                                   UINT vertex_stride) override;
     HRESULT SetFVF(DWORD fvf) override;
 
     // Host extensions (gl_device.h).
@@ -88,6 +88,8 @@ private:
 
     HRESULT draw(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertices,
                  UINT vertex_count, UINT stride, const void* indices, GLenum index_type);
+    bool draw_changes_nothing() const;
+    DWORD color_write_mask() const;
     bool prepare_draw();
     void apply_fixed_state();
     void apply_sampler();

@@ -34,6 +34,19 @@
 //   outside one fail with D3DERR_INVALIDCALL.
 // - A texture holds a reference to its device. Releasing a texture that is
 //   still bound unbinds it (Direct3D would keep it alive while bound).
+// - A draw that can change no pixel (no depth written, and a blend of
+//   source x 0 + destination x 1 on every written channel) is skipped.
+//
+// D3DXCreateTextureFromFileA reads DDS files: DXT1, DXT3 and DXT5 (kept
+// compressed when the file brings a mip chain; decoded to build one when it
+// has a single level), A8R8G8B8, X8R8G8B8, A8B8G8R8, X8B8G8R8, R8G8B8,
+// R5G6B5, A1R5G5B5, X1R5G5B5, A4R4G4B4, X4R4G4B4, L8, A8L8 and A8 (converted
+// to RGBA8). A file with one level gets a full mip chain (2 x 2 box filter).
+// Results: D3DERR_INVALIDCALL for a null argument or a device not of this
+// host; D3DXERR_INVALIDDATA for a file that cannot be opened or read and for
+// an empty, truncated, malformed or unsupported one; D3DERR_NOTAVAILABLE for
+// a texture beyond the driver's size limit; D3DERR_OUTOFVIDEOMEMORY if the
+// upload fails. On failure *texture is null and last_error() says why.
 #pragma once
 
 #include <cstddef>

@@ -109,8 +109,7 @@ std::string info_log(GLuint object, bool is_program)
     return text.data();
 }
 
-GLuint compile(GLenum stage, const std::string& prelude_text, const char* body,
-               std::string* error)
+GLuint compile(GLenum stage, const std::string& prelude_text, const char* body, std::string* error)
 {
     const GLuint shader = glCreateShader(stage);
     const char* parts[] = {prelude_text.c_str(), body};

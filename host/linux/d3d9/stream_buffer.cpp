@@ -52,7 +52,8 @@ bool StreamBuffer::write(const void* vertices, size_t vertex_bytes, size_t strid
     // record by number and the vertex array's pointers never change.
     const size_t index_alignment = index_size > 0 ? index_size : 1;
     auto end_of_draw = [&](size_t start) {
-        const size_t index_start = round_up(round_up(start, stride) + vertex_bytes, index_alignment);
+        const size_t index_start =
+            round_up(round_up(start, stride) + vertex_bytes, index_alignment);
         return index_start + index_bytes;
     };
     if (end_of_draw(cursor_) > capacity_) {

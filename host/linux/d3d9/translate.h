@@ -113,8 +113,8 @@ inline BlendFactors blend_factors(DWORD source, DWORD destination)
 // D3DBLENDOP 1..5 -> GL blend equation.
 inline GLenum gl_blend_equation(DWORD op)
 {
-    constexpr GLenum kEquations[] = {GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT, GL_MIN,
-                                     GL_MAX};
+    constexpr GLenum kEquations[] = {GL_FUNC_ADD, GL_FUNC_SUBTRACT, GL_FUNC_REVERSE_SUBTRACT,
+                                     GL_MIN, GL_MAX};
     return op >= 1 && op <= 5 ? kEquations[op - 1] : GL_FUNC_ADD;
 }
 

@@ -52,7 +52,8 @@ public:
             flags |= last ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN;
             DWORD used = 0;
             DWORD produced = 0;
-            const MMRESULT result = convert(input.data() + at, take, destination, flags, used, produced);
+            const MMRESULT result =
+                convert(input.data() + at, take, destination, flags, used, produced);
             if (result != MMSYSERR_NOERROR) {
                 why = "the ACM codec failed at byte " + std::to_string(at) + " (error " +
                       std::to_string(result) + ")";
@@ -152,6 +153,7 @@ DecodeOutcome decode_mp3_acm(std::span<const uint8_t> file, const MpegStream& st
                                              std::to_string(opened) + ")");
     }
     std::vector<uint8_t> raw;
+    raw.reserve(size_t{stream.audio_frames} * first.samples_per_frame * raw_format.nBlockAlign);
     std::string why;
     const auto frames = file.subspan(stream.audio_begin, stream.audio_end - stream.audio_begin);
     if (!decoder.convert_all(frames, kSourceChunk, raw, why)) {

@@ -26,12 +26,12 @@
 namespace audio {
 namespace {
 
-// Four buffers of 2048 frames: 186 ms queued at 44100 Hz.
+// Four buffers of 2048 frames: 186 ms queued at 44100 Hz. A device whose
+// clock runs ahead of the system's by 100 ppm (a poor crystal) would eat
+// into that queue by 6 ms a minute and empty it after half an hour; the show
+// lasts two minutes.
 constexpr uint32_t kBufferFrames = 2048;
 constexpr size_t kBuffers = 4;
-// How much faster than the system clock a device may take audio before the
-// feeder holds back: more than any crystal's error, less than anyone hears.
-constexpr uint64_t kPaceSlackDivisor = 500;  // 0.2 %
 
 Nanoseconds query_time()
 {
@@ -43,7 +43,8 @@ Nanoseconds query_time()
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
     constexpr LONGLONG kSecond = 1'000'000'000;
-    return counter.QuadPart / frequency * kSecond + counter.QuadPart % frequency * kSecond / frequency;
+    return counter.QuadPart / frequency * kSecond +
+           counter.QuadPart % frequency * kSecond / frequency;
 }
 
 std::string wave_error(const char* call, MMRESULT result)
@@ -193,10 +194,10 @@ private:
         }
     }
 
+    // The feeder stays at most a queue's worth ahead of the system clock.
     uint64_t frames_allowed(Nanoseconds time) const
     {
-        const uint64_t elapsed = frames_in(time - pace_time_, rate_);
-        return pace_frame_ + elapsed + elapsed / kPaceSlackDivisor + kBuffers * kBufferFrames;
+        return pace_frame_ + frames_in(time - pace_time_, rate_) + kBuffers * kBufferFrames;
     }
 
     void queue_more(Nanoseconds time)
@@ -211,7 +212,8 @@ private:
             header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
             waveOutWrite(device_, &header, sizeof header);
             if (queued_ == 0) {
-                engine_->buffer_started(time, first, kBufferFrames);  // an idle device starts at once
+                engine_->buffer_started(time, first,
+                                        kBufferFrames);  // an idle device starts at once
             }
             ++queued_;
         }

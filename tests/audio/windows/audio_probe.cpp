@@ -136,7 +136,8 @@ int play(const char* in, bool expect_silent)
         }
         if (!expect_silent && (probe->heard_bytes > probe->handed_bytes ||
                                probe->handed_bytes - probe->heard_bytes > queue_bytes)) {
-            std::fprintf(stderr, "audio_probe: heard %llu is not within the output queue of handed %llu\n",
+            std::fprintf(stderr,
+                         "audio_probe: heard %llu is not within the output queue of handed %llu\n",
                          static_cast<unsigned long long>(probe->heard_bytes),
                          static_cast<unsigned long long>(probe->handed_bytes));
             ++failures;
@@ -169,10 +170,11 @@ int play(const char* in, bool expect_silent)
         }
     }
     const double seconds = static_cast<double>(last) / (44100.0 * 4);
-    std::printf("%s output: %.3f s of music played in %.3f s, %zu readings, "
-                "largest jitter %.2f ms\n",
-                expect_silent ? "silent" : "waveOut", seconds, took, times.size(),
-                jitter / (44100.0 * 4) * 1000.0);
+    std::printf(
+        "%s output: %.3f s of music played in %.3f s, %zu readings, "
+        "largest jitter %.2f ms\n",
+        expect_silent ? "silent" : "waveOut", seconds, took, times.size(),
+        jitter / (44100.0 * 4) * 1000.0);
     if (!stopped || !freed) {
         std::fprintf(stderr, "audio_probe: the stream did not stop and free itself\n");
         ++failures;

@@ -1,0 +1,38 @@
+#pragma once
+// Test helpers: reading the generated files, decoding MP3 with libmpg123 (as
+// the demo's Linux audio library does) and running the generator.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace asset_test {
+
+// Where the build's `assets` target put the five files.
+std::filesystem::path built_asset(const std::string& name);
+
+std::vector<uint8_t> read_file(const std::filesystem::path& path);
+
+struct Decoded {
+    long rate = 0;
+    int channels = 0;
+    std::vector<int16_t> samples;  // interleaved
+    size_t frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
+};
+
+// Decodes a whole file with libmpg123's defaults (gapless on), 16-bit output.
+Decoded decode_mp3(const std::filesystem::path& path);
+
+struct RunResult {
+    int exit_code = -1;
+    std::string err;  // what the program wrote to stderr
+};
+
+// Runs demo-assets with `args` (each quoted for the shell).
+RunResult run_generator(const std::vector<std::string>& args);
+
+// An empty directory for one test, removed first if it exists.
+std::filesystem::path fresh_directory(const std::string& name);
+
+}  // namespace asset_test
