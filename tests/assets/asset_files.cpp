@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <mpg123.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +75,11 @@ Decoded decode_mp3(const fs::path& path)
 
 RunResult run_generator(const std::vector<std::string>& args)
 {
-    const fs::path err_file = fs::path(::testing::TempDir()) / "demo-assets-stderr.txt";
+    // Tests run in parallel processes: each run gets its own file.
+    static int runs = 0;
+    const fs::path err_file =
+        fs::path(::testing::TempDir()) /
+        ("demo-assets-stderr-" + std::to_string(getpid()) + "-" + std::to_string(++runs) + ".txt");
     std::string command = std::string("'") + DEMO_ASSETS_EXE + "'";
     for (const std::string& arg : args) {
         command += " '" + arg + "'";
@@ -85,15 +90,22 @@ RunResult run_generator(const std::vector<std::string>& args)
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     const std::vector<uint8_t> err = read_file(err_file);
     result.err.assign(err.begin(), err.end());
+    fs::remove(err_file);
     return result;
 }
 
-fs::path fresh_directory(const std::string& name)
+ScratchDir::ScratchDir(const std::string& name)
+    : path_(fs::path(::testing::TempDir()) /
+            ("demo-assets-" + name + "-" + std::to_string(getpid())))
 {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("demo-assets-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
 }
 
 }  // namespace asset_test

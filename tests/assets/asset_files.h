@@ -32,7 +32,18 @@ struct RunResult {
 // Runs demo-assets with `args` (each quoted for the shell).
 RunResult run_generator(const std::vector<std::string>& args);
 
-// An empty directory for one test, removed first if it exists.
-std::filesystem::path fresh_directory(const std::string& name);
+// An empty directory of this process, removed with everything in it at the
+// end of the test.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name);
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
 
 }  // namespace asset_test

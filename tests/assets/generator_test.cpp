@@ -13,9 +13,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using asset_test::fresh_directory;
 using asset_test::read_file;
 using asset_test::run_generator;
+using asset_test::ScratchDir;
 
 const char* const kTextureFiles[] = {"tree.dds", "leaf.dds", "ground.dds", "grass.dds"};
 
@@ -55,7 +55,8 @@ TEST(Generator, BadUsageExitsWithStatus2AndSaysWhy)
 
 TEST(Generator, AFileItCannotWriteIsNamedWithTheCause)
 {
-    const fs::path dir = fresh_directory("blocked");
+    const ScratchDir scratch("blocked");
+    const fs::path& dir = scratch.path();
     const fs::path blocker = dir / "not-a-directory";
     {
         std::ofstream(blocker) << "x";
@@ -73,7 +74,8 @@ TEST(Generator, AFileItCannotWriteIsNamedWithTheCause)
 
 TEST(Generator, ShortTrackDecodesToTheRequestedLength)
 {
-    const fs::path file = fresh_directory("short") / "short.mp3";
+    const ScratchDir scratch("short");
+    const fs::path file = scratch.path() / "short.mp3";
     ASSERT_EQ(run_generator({"--short-track", "1.5", file.string()}).exit_code, 0);
     const asset_test::Decoded d = asset_test::decode_mp3(file);
     EXPECT_EQ(d.frames(), 66150u);
@@ -83,8 +85,10 @@ TEST(Generator, ShortTrackDecodesToTheRequestedLength)
 // Two runs give the same bytes, and the same bytes as the build's run.
 TEST(Generator, TexturesAndShortTrackAreTheSameOnEveryRun)
 {
-    const fs::path a = fresh_directory("run-a");
-    const fs::path b = fresh_directory("run-b");
+    const ScratchDir scratch_a("run-a");
+    const ScratchDir scratch_b("run-b");
+    const fs::path& a = scratch_a.path();
+    const fs::path& b = scratch_b.path();
     for (const fs::path& dir : {a, b}) {
         ASSERT_EQ(run_generator({"--only", "textures", dir.string()}).exit_code, 0);
         ASSERT_EQ(run_generator({"--short-track", "2", (dir / "short.mp3").string()}).exit_code, 0);
@@ -100,7 +104,8 @@ TEST(Generator, TexturesAndShortTrackAreTheSameOnEveryRun)
 
 TEST(Generator, FullTrackIsTheSameOnEveryRun)
 {
-    const fs::path dir = fresh_directory("music");
+    const ScratchDir scratch("music");
+    const fs::path& dir = scratch.path();
     ASSERT_EQ(run_generator({"--only", "music", dir.string()}).exit_code, 0);
     for (const char* name : kTextureFiles) {
         EXPECT_FALSE(fs::exists(dir / name)) << name;

@@ -253,8 +253,8 @@ TEST(Encoding, DecodedAudioLinesUpWithTheSynthesisAtSampleZero)
 {
     const int64_t frames = 3 * kSampleRate;
     const std::vector<int16_t> pcm = render_short_track(frames);
-    const std::filesystem::path file =
-        std::filesystem::path(::testing::TempDir()) / "demo-assets-aligned.mp3";
+    const asset_test::ScratchDir scratch("aligned");
+    const std::filesystem::path file = scratch.path() / "aligned.mp3";
     write_file_atomically(file, encode_mp3(pcm));
     const Decoded d = decode_mp3(file);
     ASSERT_EQ(d.frames(), static_cast<size_t>(frames));

@@ -27,6 +27,7 @@ struct Route {
     bool ducked = false;  // pushed down by each kick (the "pumping" of dance music)
 };
 
+// The mixing desk.
 constexpr Route kKick{0.7f};
 constexpr Route kClap{0.8f, 0.0f, 0.3f};
 constexpr Route kSnare{0.35f, 0.0f, 0.3f};
@@ -241,6 +242,28 @@ std::vector<float> duck_gain(const Score& score, int64_t frames)
     return gain;
 }
 
+void add_ducked(const Score& score, const Stereo& ducked, Stereo& out)
+{
+    const std::vector<float> gain = duck_gain(score, static_cast<int64_t>(out.size()));
+    for (size_t i = 0; i < gain.size(); ++i) {
+        out.l[i] += ducked.l[i] * gain[i];
+        out.r[i] += ducked.r[i] * gain[i];
+    }
+}
+
+// Dotted-eighth echoes of the delay send; a little of them feeds the reverb.
+void add_echoes(const std::vector<float>& send, Stereo& out, std::vector<float>& reverb_send)
+{
+    PingPongDelay delay(kDelayFrames, 0.45f, 3500.0f);
+    Stereo echoes(out.size());
+    delay.process(send, echoes.l, echoes.r);
+    for (size_t i = 0; i < echoes.size(); ++i) {
+        out.l[i] += echoes.l[i];
+        out.r[i] += echoes.r[i];
+        reverb_send[i] += 0.15f * (echoes.l[i] + echoes.r[i]);
+    }
+}
+
 // Soft knee above 0.75 of full scale: peaks round off towards 0.92 instead of
 // clipping, which leaves room for the few percent an MP3 decoder may overshoot.
 float limit(float x)
@@ -291,31 +314,19 @@ std::vector<int16_t> render_song(int64_t frames, const Progress& progress)
     mix.add(0, pads.get(), kPad);
 
     report("effects", 0.6);
-    Stereo& plain = mix.plain();
-    Stereo& ducked = mix.ducked();
-    const std::vector<float> duck = duck_gain(score, frames);
-    for (size_t i = 0; i < duck.size(); ++i) {
-        plain.l[i] += ducked.l[i] * duck[i];
-        plain.r[i] += ducked.r[i] * duck[i];
-    }
-    PingPongDelay delay(kDelayFrames, 0.45f, 3500.0f);
-    Stereo echoes(static_cast<size_t>(frames));
-    delay.process(mix.delay_send(), echoes.l, echoes.r);
-    for (size_t i = 0; i < echoes.size(); ++i) {
-        plain.l[i] += echoes.l[i];
-        plain.r[i] += echoes.r[i];
-        mix.reverb_send()[i] += 0.5f * (echoes.l[i] + echoes.r[i]) * 0.3f;
-    }
+    Stereo& out = mix.plain();
+    add_ducked(score, mix.ducked(), out);
+    add_echoes(mix.delay_send(), out, mix.reverb_send());
     report("reverb", 0.75);
     Reverb reverb(0.84f, 0.45f);
-    reverb.process(mix.reverb_send(), plain.l, plain.r, kReverbWet);
+    reverb.process(mix.reverb_send(), out.l, out.r, kReverbWet);
 
     report("mix", 0.95);
     std::vector<int16_t> pcm(static_cast<size_t>(2 * frames));
-    for (size_t i = 0; i < plain.size(); ++i) {
+    for (size_t i = 0; i < out.size(); ++i) {
         const float gain = score.master.at(static_cast<int64_t>(i));
-        pcm[2 * i] = to_pcm(plain.l[i] * gain);
-        pcm[2 * i + 1] = to_pcm(plain.r[i] * gain);
+        pcm[2 * i] = to_pcm(out.l[i] * gain);
+        pcm[2 * i + 1] = to_pcm(out.r[i] * gain);
     }
     report("mix", 1.0);
     return pcm;

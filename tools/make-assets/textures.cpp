@@ -236,13 +236,13 @@ Image paint_leaf_cluster(int size)
             const float r = std::sqrt(dx * dx + dy * dy);
             const Color& leaf = leaves.at(x, y);
             const Color& soft = halo[static_cast<size_t>(y) * size + x];
-            const float heart = 0.30f * std::exp(-(r * r) / (0.2f * 0.2f));
+            const float heart = 0.22f * std::exp(-(r * r) / (0.2f * 0.2f));
             // Exactly black from r = 0.48 on, so the quad's outline never shows.
             const float window = smoothstep(0.48f, 0.36f, r);
             canvas.at(x, y) = {
-                (leaf.r + 0.8f * soft.r + 0.25f * heart) * window,
-                (leaf.g + 0.8f * soft.g + 0.85f * heart) * window,
-                (leaf.b + 0.8f * soft.b + 0.55f * heart) * window,
+                (leaf.r + 0.7f * soft.r + 0.25f * heart) * window,
+                (leaf.g + 0.7f * soft.g + 0.85f * heart) * window,
+                (leaf.b + 0.7f * soft.b + 0.55f * heart) * window,
                 1.0f,
             };
         }
@@ -363,8 +363,8 @@ std::vector<Blade> grow_blades(int count, uint32_t seed)
         const float outward = (slot - 0.5f) * 0.35f;
         b.lean = outward + rng.range(-0.08f, 0.08f);
         const float tint = rng.range(-0.04f, 0.04f);
-        b.foot = {0.09f + tint, 0.20f + tint, 0.06f};
-        b.tip = {0.42f + 2.0f * tint, 0.60f + tint, 0.20f};
+        b.foot = {0.06f + tint, 0.14f + tint, 0.04f};
+        b.tip = {0.30f + 2.0f * tint, 0.45f + tint, 0.15f};
         blades.push_back(b);
     }
     return blades;

@@ -136,9 +136,8 @@ private:
     D3DMATRIX clip_adjust_{};  // the GL adjustment, applied after the projection
     float clip_from_model_[16] = {};
     float view_depth_[4] = {};
-    uint64_t transform_changes_ = 1;
-    uint64_t transform_computed_ = 0;
-    UniformVersions versions_{1, 1, 1};
+    uint64_t transform_computed_ = 0;    // the transform version the two above belong to
+    UniformVersions versions_{1, 1, 1};  // counts of changes, per group of uniforms
 };
 
 }  // namespace host_d3d9

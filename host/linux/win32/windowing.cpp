@@ -35,7 +35,6 @@ constexpr int kCwUseDefault = static_cast<int>(0x80000000);  // CW_USEDEFAULT
 struct WindowClass {
     std::string name;
     WNDPROC procedure;
-    ATOM atom;
 };
 
 struct Window {
@@ -257,9 +256,8 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class)
         window_class->lpfnWndProc == nullptr || find_class(window_class->lpszClassName)) {
         return 0;
     }
-    const ATOM atom = next_atom++;
-    classes.push_back({window_class->lpszClassName, window_class->lpfnWndProc, atom});
-    return atom;
+    classes.push_back({window_class->lpszClassName, window_class->lpfnWndProc});
+    return next_atom++;
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR class_name, HINSTANCE)
