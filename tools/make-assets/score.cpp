@@ -193,12 +193,12 @@ public:
         }
     }
 
-    // The classic drum layer: kick on every beat, clap on the second and
-    // fourth beat of each bar.
+    // The classic drum layer: kick on every beat ...
     void four_on_the_floor(double from, double to, float v)
     {
         each(from, to, 1.0, [&](double b) { kick(b, v); });
     }
+    // ... and a clap on the second and fourth beat of each bar.
     void backbeat(double from, double to, float v)
     {
         each(from, to, 1.0, [&](double b) {
@@ -208,7 +208,7 @@ public:
             }
         });
     }
-    // A snare roll that gets denser and louder towards `to`.
+    // A snare roll, one hit every `step` beats, growing louder towards `to`.
     void roll(double from, double to, double step, float v_from, float v_to)
     {
         each(from, to, step,

@@ -48,7 +48,7 @@ inline constexpr std::array<TextureAsset, 4> kTextureAssets = {{
     {"tree.dds", 256, DdsFormat::Dxt1, {}, paint_bark},
     {"leaf.dds", 256, DdsFormat::Dxt1, {}, paint_leaf_cluster},
     {"ground.dds", 512, DdsFormat::Dxt1, {}, paint_ground},
-    {"grass.dds", 256, DdsFormat::Dxt5, {false, kGrassAlphaRef}, paint_grass},
+    {"grass.dds", 256, DdsFormat::Dxt5, {true, kGrassAlphaRef}, paint_grass},
 }};
 
 // Paints, builds the mip chain and encodes one texture file.
