@@ -11,18 +11,6 @@ constexpr const char* kClassName = "PSP GUM";
 constexpr const char* kWindowTitle = "PSP Vemro LIB";
 constexpr const char* kMusicFile = "demo.mp3";
 
-// Texture files and the slots they load into, in load order. Slot 3 stays empty.
-struct TextureFile {
-    int slot;
-    const char* name;
-};
-constexpr TextureFile kTextureFiles[] = {
-    {0, "tree.dds"},
-    {4, "grass.dds"},
-    {2, "ground.dds"},
-    {1, "leaf.dds"},
-};
-
 HWND window = nullptr;
 IDirect3D9* factory = nullptr;
 IDirect3DDevice9* device = nullptr;

@@ -19,6 +19,18 @@ enum : int {
 };
 extern IDirect3DTexture9* texture_slots[TEXTURE_SLOT_COUNT];
 
+// The file each slot is loaded from, in the order the shell loads them.
+struct TextureFile {
+    int slot;
+    const char* name;
+};
+inline constexpr TextureFile kTextureFiles[] = {
+    {TEXTURE_SLOT_BARK, "tree.dds"},
+    {TEXTURE_SLOT_GRASS, "grass.dds"},
+    {TEXTURE_SLOT_GROUND, "ground.dds"},
+    {TEXTURE_SLOT_LEAF, "leaf.dds"},
+};
+
 // The low 32 bits of the music stream's playback position in bytes of
 // decoded audio, stored by the frame loop before each render_frame.
 extern int32_t music_pos;

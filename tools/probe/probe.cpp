@@ -27,18 +27,6 @@ constexpr const char* kUsage =
     "directory as the demo reads them.\n"
     "  --size WxH  back-buffer size (default 960x544)\n";
 
-// The shell's texture files and slots, in its load order.
-struct TextureFile {
-    int slot;
-    const char* name;
-};
-constexpr TextureFile kTextureFiles[] = {
-    {TEXTURE_SLOT_BARK, "tree.dds"},
-    {TEXTURE_SLOT_GRASS, "grass.dds"},
-    {TEXTURE_SLOT_GROUND, "ground.dds"},
-    {TEXTURE_SLOT_LEAF, "leaf.dds"},
-};
-
 struct Options {
     UINT width = 960;
     UINT height = 544;

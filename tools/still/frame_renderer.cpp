@@ -7,19 +7,6 @@
 
 namespace {
 
-// The demo's load order (texture slots and files).
-struct TextureFile {
-    int slot;
-    const char* name;
-};
-
-constexpr TextureFile kTextureFiles[] = {
-    {TEXTURE_SLOT_BARK, "tree.dds"},
-    {TEXTURE_SLOT_GRASS, "grass.dds"},
-    {TEXTURE_SLOT_GROUND, "ground.dds"},
-    {TEXTURE_SLOT_LEAF, "leaf.dds"},
-};
-
 bool renderer_open = false;
 
 }  // namespace
