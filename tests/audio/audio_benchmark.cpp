@@ -13,6 +13,7 @@
 #include "host/common/audio/mpeg_stream.h"
 #include "host/linux/audio/mpg123_decoder.h"
 #include "platform/audio.h"
+#include "tests/audio/line_fit.h"
 #include "tests/audio/mp3_fixture.h"
 
 namespace {
@@ -95,18 +96,10 @@ void BM_PositionJitter(benchmark::State& state)
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
         const double n = static_cast<double>(times.size());
-        double st = 0, sp = 0, stt = 0, stp = 0;
-        for (size_t i = 0; i < times.size(); ++i) {
-            st += times[i];
-            sp += positions[i];
-            stt += times[i] * times[i];
-            stp += times[i] * positions[i];
-        }
-        const double slope = (n * stp - st * sp) / (n * stt - st * st);
-        const double offset = (sp - slope * st) / n;
+        const LineFit fit = fit_line(times, positions);
         double squares = 0;
         for (size_t i = 0; i < times.size(); ++i) {
-            const double distance = std::fabs(positions[i] - (offset + slope * times[i]));
+            const double distance = fit.distance(times[i], positions[i]);
             largest = std::max(largest, distance);
             squares += distance * distance;
         }

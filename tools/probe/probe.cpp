@@ -5,6 +5,10 @@
 // The frame is read from the back buffer before Present (afterwards a
 // discarded back buffer holds nothing defined): GetBackBuffer, then
 // GetRenderTargetData into a system-memory surface of the same format.
+//
+// --bench N renders the positions N times over (after one untimed pass) and
+// prints the frames per second instead of writing pictures; each frame is
+// read back into memory the same way before Present, so it is complete.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,14 +26,19 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: demo-probe [--size WxH] OUTDIR BYTEPOS...\n"
+    "       demo-probe [--size WxH] --bench N BYTEPOS...\n"
     "Renders the demo's frame at each music byte position through Direct3D 9\n"
     "and writes OUTDIR/frame-BYTEPOS.png. Textures are read from the working\n"
     "directory as the demo reads them.\n"
-    "  --size WxH  back-buffer size (default 960x544)\n";
+    "  --size WxH  back-buffer size (default 960x544)\n"
+    "  --bench N   write no pictures: render the positions once untimed, then\n"
+    "              N times over, each frame read back into memory before\n"
+    "              Present, and print \"RESULT frames=F seconds=S fps=R\"\n";
 
 struct Options {
     UINT width = 960;
     UINT height = 544;
+    int bench_passes = 0;  // 0: write pictures
     std::string out_dir;
     std::vector<int32_t> positions;
 };
@@ -76,16 +85,29 @@ int parse_arguments(int argc, char** argv, Options* options)
                 return 2;
             }
             ++i;
+        } else if (arg == "--bench") {
+            char* end = nullptr;
+            const long passes = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : 0;
+            if (i + 1 >= argc || *end != '\0' || passes < 1 || passes > 1000000) {
+                std::fprintf(stderr, "demo-probe: --bench wants a number of passes, like 3\n");
+                return 2;
+            }
+            options->bench_passes = static_cast<int>(passes);
+            ++i;
         } else {
             operands.push_back(argv[i]);
         }
     }
-    if (operands.size() < 2) {
+    // Without --bench the first operand is the output folder.
+    const size_t first_position = options->bench_passes > 0 ? 0 : 1;
+    if (operands.size() < first_position + 1) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    options->out_dir = operands[0];
-    for (size_t i = 1; i < operands.size(); ++i) {
+    if (first_position == 1) {
+        options->out_dir = operands[0];
+    }
+    for (size_t i = first_position; i < operands.size(); ++i) {
         int32_t position = 0;
         if (!parse_position(operands[i], &position)) {
             std::fprintf(stderr, "demo-probe: \"%s\" is not a byte position\n", operands[i]);
@@ -169,32 +191,37 @@ bool open_graphics(const Options& options, Graphics* graphics)
     return true;
 }
 
-// The back buffer as RGBA rows, top first; empty on failure.
-std::vector<uint8_t> read_back_buffer(IDirect3DDevice9* device, UINT* width, UINT* height)
-{
-    std::vector<uint8_t> rgba;
-    IDirect3DSurface9* back = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    D3DSURFACE_DESC desc{};
-    if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back)) ||
-        FAILED(back->GetDesc(&desc))) {
-        std::fprintf(stderr, "demo-probe: cannot reach the back buffer\n");
-    } else if (desc.Format != D3DFMT_X8R8G8B8 && desc.Format != D3DFMT_A8R8G8B8) {
-        std::fprintf(stderr, "demo-probe: back-buffer format %u is not 32-bit RGB\n",
-                     static_cast<unsigned>(desc.Format));
-    } else if (FAILED(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                                          D3DPOOL_SYSTEMMEM, &copy, nullptr)) ||
-               FAILED(device->GetRenderTargetData(back, copy))) {
-        std::fprintf(stderr, "demo-probe: cannot copy the back buffer to system memory\n");
-    } else {
+// Copies the back buffer into system memory: GetRenderTargetData into a
+// surface of the back buffer's format, made once and reused.
+class BackBufferReader {
+public:
+    ~BackBufferReader()
+    {
+        if (copy_ != nullptr) {
+            copy_->Release();
+        }
+    }
+
+    // The frame as RGBA rows, top first (alpha 255); false on failure.
+    bool read(IDirect3DDevice9* device, std::vector<uint8_t>* rgba, UINT* width, UINT* height)
+    {
+        IDirect3DSurface9* back = nullptr;
+        bool ok = false;
         D3DLOCKED_RECT locked{};
-        if (SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            rgba.resize(size_t{desc.Width} * desc.Height * 4);
-            for (UINT y = 0; y < desc.Height; ++y) {
+        if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back)) ||
+            !make_copy(device, back)) {
+            std::fprintf(stderr, "demo-probe: cannot reach the back buffer\n");
+        } else if (FAILED(device->GetRenderTargetData(back, copy_))) {
+            std::fprintf(stderr, "demo-probe: cannot copy the back buffer to system memory\n");
+        } else if (FAILED(copy_->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            std::fprintf(stderr, "demo-probe: cannot lock the copied back buffer\n");
+        } else {
+            rgba->resize(size_t{desc_.Width} * desc_.Height * 4);
+            for (UINT y = 0; y < desc_.Height; ++y) {
                 const auto* row = static_cast<const uint8_t*>(locked.pBits) +
                                   static_cast<size_t>(locked.Pitch) * y;
-                uint8_t* out = rgba.data() + size_t{desc.Width} * 4 * y;
-                for (UINT x = 0; x < desc.Width; ++x) {
+                uint8_t* out = rgba->data() + size_t{desc_.Width} * 4 * y;
+                for (UINT x = 0; x < desc_.Width; ++x) {
                     // X8R8G8B8 lies in memory as B, G, R, X.
                     out[4 * x + 0] = row[4 * x + 2];
                     out[4 * x + 1] = row[4 * x + 1];
@@ -202,34 +229,60 @@ std::vector<uint8_t> read_back_buffer(IDirect3DDevice9* device, UINT* width, UIN
                     out[4 * x + 3] = 255;
                 }
             }
-            copy->UnlockRect();
-            *width = desc.Width;
-            *height = desc.Height;
-        } else {
-            std::fprintf(stderr, "demo-probe: cannot lock the copied back buffer\n");
+            copy_->UnlockRect();
+            *width = desc_.Width;
+            *height = desc_.Height;
+            ok = true;
         }
+        if (back != nullptr) {
+            back->Release();
+        }
+        return ok;
     }
-    if (copy != nullptr) {
-        copy->Release();
-    }
-    if (back != nullptr) {
-        back->Release();
-    }
-    return rgba;
-}
 
-bool render_position(IDirect3DDevice9* device, int32_t position, const std::string& out_dir)
+private:
+    bool make_copy(IDirect3DDevice9* device, IDirect3DSurface9* back)
+    {
+        if (copy_ != nullptr) {
+            return true;
+        }
+        if (FAILED(back->GetDesc(&desc_))) {
+            return false;
+        }
+        if (desc_.Format != D3DFMT_X8R8G8B8 && desc_.Format != D3DFMT_A8R8G8B8) {
+            std::fprintf(stderr, "demo-probe: back-buffer format %u is not 32-bit RGB\n",
+                         static_cast<unsigned>(desc_.Format));
+            return false;
+        }
+        return SUCCEEDED(device->CreateOffscreenPlainSurface(
+            desc_.Width, desc_.Height, desc_.Format, D3DPOOL_SYSTEMMEM, &copy_, nullptr));
+    }
+
+    IDirect3DSurface9* copy_ = nullptr;
+    D3DSURFACE_DESC desc_{};
+};
+
+// One frame, as the demo draws it, then read back before Present.
+bool render_frame_at(IDirect3DDevice9* device, int32_t position, BackBufferReader* reader,
+                     std::vector<uint8_t>* rgba, UINT* width, UINT* height)
 {
     music_pos = position;
     if (SUCCEEDED(device->BeginScene())) {
         render_frame();
         device->EndScene();
     }
+    const bool read = reader->read(device, rgba, width, height);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    return read;
+}
+
+bool write_position(IDirect3DDevice9* device, int32_t position, const std::string& out_dir,
+                    BackBufferReader* reader)
+{
+    std::vector<uint8_t> rgba;
     UINT width = 0;
     UINT height = 0;
-    const std::vector<uint8_t> rgba = read_back_buffer(device, &width, &height);
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-    if (rgba.empty()) {
+    if (!render_frame_at(device, position, reader, &rgba, &width, &height)) {
         return false;
     }
     const std::string path = out_dir + "/frame-" + std::to_string(position) + ".png";
@@ -239,6 +292,46 @@ bool render_position(IDirect3DDevice9* device, int32_t position, const std::stri
         return false;
     }
     std::printf("%s\n", path.c_str());
+    return true;
+}
+
+double seconds_now()
+{
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// One untimed pass (shader creation, texture upload), then the timed ones.
+bool bench_positions(IDirect3DDevice9* device, const Options& options)
+{
+    BackBufferReader reader;
+    std::vector<uint8_t> rgba;
+    UINT width = 0;
+    UINT height = 0;
+    auto pass = [&] {
+        for (const int32_t position : options.positions) {
+            if (!render_frame_at(device, position, &reader, &rgba, &width, &height)) {
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!pass()) {
+        return false;
+    }
+    const double start = seconds_now();
+    for (int i = 0; i < options.bench_passes; ++i) {
+        if (!pass()) {
+            return false;
+        }
+    }
+    const double seconds = seconds_now() - start;
+    const size_t frames = options.positions.size() * static_cast<size_t>(options.bench_passes);
+    std::printf("RESULT frames=%u seconds=%.4f fps=%.2f\n", static_cast<unsigned>(frames), seconds,
+                static_cast<double>(frames) / seconds);
     return true;
 }
 
@@ -263,8 +356,13 @@ int main(int argc, char** argv)
             }
         }
         scene_init();
-        for (const int32_t position : options.positions) {
-            ok = ok && render_position(graphics.device, position, options.out_dir);
+        if (options.bench_passes > 0) {
+            ok = bench_positions(graphics.device, options);
+        } else {
+            BackBufferReader reader;
+            for (const int32_t position : options.positions) {
+                ok = ok && write_position(graphics.device, position, options.out_dir, &reader);
+            }
         }
     }
     release_graphics(&graphics);

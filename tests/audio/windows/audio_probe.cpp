@@ -20,6 +20,7 @@
 #include "host/common/audio/mpeg_stream.h"
 #include "host/windows/audio/acm_decoder.h"
 #include "platform/audio.h"
+#include "tests/audio/line_fit.h"
 
 namespace {
 
@@ -155,18 +156,9 @@ int play(const char* in, bool expect_silent)
     // Least-squares line through the readings, and the largest distance from it.
     double jitter = 0;
     if (times.size() > 2) {
-        const double n = static_cast<double>(times.size());
-        double st = 0, sp = 0, stt = 0, stp = 0;
+        const LineFit fit = fit_line(times, positions);
         for (size_t i = 0; i < times.size(); ++i) {
-            st += times[i];
-            sp += positions[i];
-            stt += times[i] * times[i];
-            stp += times[i] * positions[i];
-        }
-        const double slope = (n * stp - st * sp) / (n * stt - st * st);
-        const double offset = (sp - slope * st) / n;
-        for (size_t i = 0; i < times.size(); ++i) {
-            jitter = std::max(jitter, std::fabs(positions[i] - (offset + slope * times[i])));
+            jitter = std::max(jitter, fit.distance(times[i], positions[i]));
         }
     }
     const double seconds = static_cast<double>(last) / (44100.0 * 4);
