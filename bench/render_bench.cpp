@@ -1,13 +1,14 @@
 // render-bench: frames per second of the Linux device on the real scene.
 //
-//   render-bench [--size WxH] [--repeat N] BYTEPOS...
+//   render-bench [--size WxH] [--repeat N] [--skip ELEMENT]... BYTEPOS...
 //
 // Renders the frames at the given music positions through FrameRenderer
 // (offscreen device, the textures of the working directory), each frame
 // finished by reading the back buffer into memory, as demo-probe.exe --bench
 // does on Direct3D 9. One untimed pass over the positions first (shaders,
 // texture residency), then N timed passes. The last line of standard output
-// reads "RESULT frames=F seconds=S fps=R".
+// reads "RESULT frames=F seconds=S fps=R". --skip leaves an element's draws
+// out of every frame, to show what it costs.
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -15,12 +16,14 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/element_filter.h"
+#include "gu/gu.h"
 #include "tools/still/frame_renderer.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: render-bench [--size WxH] [--repeat N] BYTEPOS...\n"
+    "Usage: render-bench [--size WxH] [--repeat N] [--skip ELEMENT]... BYTEPOS...\n"
     "\n"
     "Renders the demo's frames at the music byte positions offscreen, each read\n"
     "back into memory, and prints the frames per second. Textures come from the\n"
@@ -28,6 +31,8 @@ constexpr const char* kUsage =
     "\n"
     "  --size WxH   back-buffer size (default 960x544)\n"
     "  --repeat N   timed passes over the positions (default 3)\n"
+    "  --skip ELEMENT  leave out the draws of clear, stars, ground, grass,\n"
+    "               branches or leaves (to see what each costs)\n"
     "  -h, --help   show this help\n"
     "\n"
     "Exit status: 0 measured, 1 the device failed, 2 bad usage.\n";
@@ -36,6 +41,7 @@ struct Options {
     int width = 960;
     int height = 544;
     int repeat = 3;
+    uint32_t skipped = 0;  // Element bits
     std::vector<int32_t> positions;
     bool help = false;
 };
@@ -76,6 +82,13 @@ bool parse_options(int argc, char** argv, Options* options, std::string* error)
                 *error = "--repeat wants a whole number of at least 1";
                 return false;
             }
+        } else if (arg == "--skip") {
+            const uint32_t bit = has_value ? element_bit(argv[++i]) : 0;
+            if (bit == 0) {
+                *error = "--skip wants clear, stars, ground, grass, branches or leaves";
+                return false;
+            }
+            options->skipped |= bit;
         } else {
             int32_t position = 0;
             if (!parse_number(arg, &position)) {
@@ -114,6 +127,11 @@ int main(int argc, char** argv)
     }
     for (const std::string& warning : renderer.texture_warnings()) {
         std::fprintf(stderr, "render-bench: warning: %s\n", warning.c_str());
+    }
+    // The scene reaches the device through the layer's pointer.
+    ElementFilter filter(gu_device, options.skipped);
+    if (options.skipped != 0) {
+        gu_device = &filter;
     }
     std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
     auto render_all = [&] {

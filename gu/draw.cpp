@@ -3,8 +3,10 @@
 // (FVF 0x152) in a static buffer, indices are copied into a second one, and
 // a single user-memory draw goes to the device. Nothing is allocated and
 // nothing survives a call but the buffers' contents.
+#include <array>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "gu/gu.h"
 
@@ -44,48 +46,77 @@ constexpr uint32_t kColorMask = 0x1C;
 constexpr uint32_t kNormalMask = 0x60;
 constexpr uint32_t kPositionMask = 0x180;
 
-// Reads n floats and advances the input.
-void read_floats(const unsigned char*& in, float* out, size_t n)
+// Which of the four components an input record holds, one bit each.
+enum Fields : unsigned {
+    kTexture = 1,
+    kColor = 2,
+    kNormal = 4,
+    kPosition = 8,
+    kFieldCombinations = 16,
+};
+
+constexpr unsigned fields_of(uint32_t vtype)
 {
-    std::memcpy(out, in, n * sizeof(float));
-    in += n * sizeof(float);
+    return ((vtype & kTextureMask) != 0 ? kTexture : 0u) |
+           ((vtype & kColorMask) != 0 ? kColor : 0u) | ((vtype & kNormalMask) != 0 ? kNormal : 0u) |
+           ((vtype & kPositionMask) != 0 ? kPosition : 0u);
 }
 
-// Converts count packed records. Each present component is read at its
-// 32-bit size in the order texture, colour, normal, position; an absent one
-// gets its default (zero, or opaque white for the colour).
-void convert_records(uint32_t vtype, int32_t count, const void* vertex_data)
+// Input record size: 8 bytes of texture coordinates, 4 of colour, 12 of
+// normal, 12 of position, for those present.
+constexpr size_t record_size(unsigned fields)
 {
-    const auto* in = static_cast<const unsigned char*>(vertex_data);
-    for (int32_t i = 0; i < count; ++i) {
+    return ((fields & kTexture) != 0 ? 8u : 0u) + ((fields & kColor) != 0 ? 4u : 0u) +
+           ((fields & kNormal) != 0 ? 12u : 0u) + ((fields & kPosition) != 0 ? 12u : 0u);
+}
+
+// Copies consecutive 32-bit words of the input, bit for bit, into the given
+// fields and returns the input after them.
+template <typename... Words>
+const unsigned char* read_words(const unsigned char* in, Words*... words)
+{
+    ((std::memcpy(words, in, 4), in += 4), ...);
+    return in;
+}
+
+// Converts count packed records of one layout. Each present component is
+// read at its 32-bit size in the order texture, colour, normal, position; an
+// absent one gets its default (zero, or opaque white for the colour). One
+// copy of the loop per layout, chosen once per draw, so the loop itself has
+// no tests and a fixed stride.
+template <unsigned kFields>
+void convert_records(int32_t count, const unsigned char* in)
+{
+    constexpr size_t kStride = record_size(kFields);
+    for (int32_t i = 0; i < count; ++i, in += kStride) {
         DeviceVertex out{0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.0f, 0.0f};
-        if ((vtype & kTextureMask) != 0) {
-            float uv[2];
-            read_floats(in, uv, 2);
-            out.u = uv[0];
-            out.v = uv[1];
+        const unsigned char* field = in;
+        if constexpr ((kFields & kTexture) != 0) {
+            field = read_words(field, &out.u, &out.v);
         }
-        if ((vtype & kColorMask) != 0) {
-            std::memcpy(&out.diffuse, in, sizeof out.diffuse);
-            in += sizeof out.diffuse;
+        if constexpr ((kFields & kColor) != 0) {
+            field = read_words(field, &out.diffuse);
         }
-        if ((vtype & kNormalMask) != 0) {
-            float normal[3];
-            read_floats(in, normal, 3);
-            out.nx = normal[0];
-            out.ny = normal[1];
-            out.nz = normal[2];
+        if constexpr ((kFields & kNormal) != 0) {
+            field = read_words(field, &out.nx, &out.ny, &out.nz);
         }
-        if ((vtype & kPositionMask) != 0) {
-            float position[3];
-            read_floats(in, position, 3);
-            out.x = position[0];
-            out.y = position[1];
-            out.z = position[2];
+        if constexpr ((kFields & kPosition) != 0) {
+            read_words(field, &out.x, &out.y, &out.z);
         }
         gu_vertex_buffer[i] = out;
     }
 }
+
+using ConvertRecords = void (*)(int32_t count, const unsigned char* in);
+
+template <unsigned... kFields>
+constexpr auto conversion_table(std::integer_sequence<unsigned, kFields...>)
+{
+    return std::array<ConvertRecords, sizeof...(kFields)>{&convert_records<kFields>...};
+}
+
+constexpr auto kConversions =
+    conversion_table(std::make_integer_sequence<unsigned, kFieldCombinations>());
 
 }  // namespace
 
@@ -96,7 +127,7 @@ void gu_draw_array(int32_t prim, uint32_t vtype, int32_t count, const void* indi
     const bool indexed = (vtype & GU_INDEX_16BIT) != 0 && indices != nullptr;
 
     gu_device->SetFVF(kDeviceVertexFvf);
-    convert_records(vtype, count, vertex_data);
+    kConversions[fields_of(vtype)](count, static_cast<const unsigned char*>(vertex_data));
     if (indexed && count > 0) {
         std::memcpy(gu_index_buffer, indices, static_cast<size_t>(count) * sizeof(uint16_t));
     }

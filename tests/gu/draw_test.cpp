@@ -119,6 +119,59 @@ TEST_F(DrawArray, AllComponentsAreReadInTextureColourNormalPositionOrder)
     expect_record(1, device_vertex(16, 17, 18, 1.3f, 1.4f, 1.5f, 0x55667788, 1.1f, 1.2f));
 }
 
+TEST_F(DrawArray, EveryCombinationOfFieldsPacksAndDefaultsItsComponents)
+{
+    // Each field at one of its nonzero values, in all sixteen combinations;
+    // three records apiece, so a wrong record size shows from the second on.
+    constexpr uint32_t kTexture = 0x2;
+    constexpr uint32_t kColor = 0x10;
+    constexpr uint32_t kNormal = 0x40;
+    constexpr uint32_t kPosition = 0x100;
+    for (uint32_t combination = 0; combination < 16; ++combination) {
+        const bool texture = (combination & 1) != 0;
+        const bool color = (combination & 2) != 0;
+        const bool normal = (combination & 4) != 0;
+        const bool position = (combination & 8) != 0;
+        const uint32_t vtype = (texture ? kTexture : 0) | (color ? kColor : 0) |
+                               (normal ? kNormal : 0) | (position ? kPosition : 0);
+        Packed in;
+        std::vector<DeviceVertex> expected;
+        for (int i = 0; i < 3; ++i) {
+            const auto base = static_cast<float>(10 * i + 1);
+            DeviceVertex v = device_vertex(0, 0, 0, 0, 0, 0, 0xFFFFFFFF, 0, 0);
+            if (texture) {
+                in.f(base + 0.25f).f(base + 0.5f);
+                v.u = base + 0.25f;
+                v.v = base + 0.5f;
+            }
+            if (color) {
+                v.diffuse = 0x01020304u * static_cast<uint32_t>(i + 1);
+                in.word(v.diffuse);
+            }
+            if (normal) {
+                in.f(-base).f(-base - 1).f(-base - 2);
+                v.nx = -base;
+                v.ny = -base - 1;
+                v.nz = -base - 2;
+            }
+            if (position) {
+                in.f(base + 3).f(base + 4).f(base + 5);
+                v.x = base + 3;
+                v.y = base + 4;
+                v.z = base + 5;
+            }
+            expected.push_back(v);
+        }
+        SCOPED_TRACE("vtype " + format_color(vtype));
+        poison_buffers();
+        gu_draw_array(GU_POINTS, vtype, 3, nullptr, in.data());
+        for (int i = 0; i < 3; ++i) {
+            expect_record(i, expected[static_cast<size_t>(i)]);
+        }
+        EXPECT_EQ(gu_vertex_buffer[3].diffuse, 0xABABABABu) << "record 3 was written";
+    }
+}
+
 TEST_F(DrawArray, NormalOnlyRecordsAreTwelveBytesWithTheRestDefaulted)
 {
     Packed in;

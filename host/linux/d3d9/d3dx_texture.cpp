@@ -105,10 +105,9 @@ TextureInfo texture_info(IDirect3DTexture9* texture)
 {
     auto* gl_texture = dynamic_cast<GlTexture*>(texture);
     if (gl_texture == nullptr) {
-        return {0, 0, 0, false};
+        return {0, 0, 0};
     }
-    return {gl_texture->width(), gl_texture->height(), gl_texture->levels(),
-            gl_texture->compressed()};
+    return {gl_texture->width(), gl_texture->height(), gl_texture->levels()};
 }
 
 IDirect3DDevice9* create_offscreen_device(uint32_t width, uint32_t height)

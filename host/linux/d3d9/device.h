@@ -110,7 +110,6 @@ private:
     bool has_alpha_ = false;  // A8R8G8B8; X8R8G8B8 keeps alpha at 1
     bool has_depth_ = false;
     bool has_stencil_ = false;
-    bool s3tc_ = false;
     GLint max_texture_size_ = 0;
 
     GLuint framebuffer_ = 0;

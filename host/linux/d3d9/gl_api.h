@@ -8,10 +8,3 @@
 #define GL_GLEXT_PROTOTYPES 1
 #endif
 #include <GL/glcorearb.h>
-
-// EXT_texture_compression_s3tc, which the core header leaves out.
-#ifndef GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
-#define GL_COMPRESSED_RGBA_S3TC_DXT1_EXT 0x83F1
-#define GL_COMPRESSED_RGBA_S3TC_DXT3_EXT 0x83F2
-#define GL_COMPRESSED_RGBA_S3TC_DXT5_EXT 0x83F3
-#endif

@@ -37,11 +37,12 @@
 // - A draw that can change no pixel (no depth written, and a blend of
 //   source x 0 + destination x 1 on every written channel) is skipped.
 //
-// D3DXCreateTextureFromFileA reads DDS files: DXT1, DXT3 and DXT5 (kept
-// compressed when the file brings a mip chain; decoded to build one when it
-// has a single level), A8R8G8B8, X8R8G8B8, A8B8G8R8, X8B8G8R8, R8G8B8,
-// R5G6B5, A1R5G5B5, X1R5G5B5, A4R4G4B4, X4R4G4B4, L8, A8L8 and A8 (converted
-// to RGBA8). A file with one level gets a full mip chain (2 x 2 box filter).
+// D3DXCreateTextureFromFileA reads DDS files: DXT1, DXT3, DXT5, A8R8G8B8,
+// X8R8G8B8, A8B8G8R8, X8B8G8R8, R8G8B8, R5G6B5, A1R5G5B5, X1R5G5B5,
+// A4R4G4B4, X4R4G4B4, L8, A8L8 and A8, all decoded to RGBA8 at load (DXT
+// too: a software rasteriser samples decoded texels several times faster
+// than it decodes blocks). A file's mip chain is kept level for level; a
+// file with one level gets a full chain (2 x 2 box filter).
 // Results: D3DERR_INVALIDCALL for a null argument or a device not of this
 // host; D3DXERR_INVALIDDATA for a file that cannot be opened or read and for
 // an empty, truncated, malformed or unsupported one; D3DERR_NOTAVAILABLE for
@@ -93,7 +94,6 @@ struct TextureInfo {
     uint32_t width;
     uint32_t height;
     uint32_t levels;
-    bool compressed;  // kept as DXT blocks on the GPU
 };
 
 // Size and levels of a texture made by this host; zeros otherwise.

@@ -5,13 +5,8 @@
 namespace host_d3d9 {
 
 GlTexture::GlTexture(GlDevice* device, GLuint name, uint32_t width, uint32_t height,
-                     uint32_t levels, bool compressed)
-    : device_(device),
-      name_(name),
-      width_(width),
-      height_(height),
-      levels_(levels),
-      compressed_(compressed)
+                     uint32_t levels)
+    : device_(device), name_(name), width_(width), height_(height), levels_(levels)
 {
     device_->AddRef();
 }

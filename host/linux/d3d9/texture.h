@@ -14,8 +14,7 @@ class GlDevice;
 
 class GlTexture final : public IDirect3DTexture9 {
 public:
-    GlTexture(GlDevice* device, GLuint name, uint32_t width, uint32_t height, uint32_t levels,
-              bool compressed);
+    GlTexture(GlDevice* device, GLuint name, uint32_t width, uint32_t height, uint32_t levels);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -25,7 +24,6 @@ public:
     uint32_t width() const { return width_; }
     uint32_t height() const { return height_; }
     uint32_t levels() const { return levels_; }
-    bool compressed() const { return compressed_; }
 
 private:
     ~GlTexture() = default;
@@ -36,7 +34,6 @@ private:
     uint32_t width_;
     uint32_t height_;
     uint32_t levels_;
-    bool compressed_;
 };
 
 }  // namespace host_d3d9
