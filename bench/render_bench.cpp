@@ -6,7 +6,8 @@
 // (offscreen device, the textures of the working directory), each frame
 // finished by reading the back buffer into memory, as demo-probe.exe --bench
 // does on Direct3D 9. One untimed pass over the positions first (shaders,
-// texture residency), then N timed passes. The last line of standard output
+// texture residency), then N timed passes. Standard output names the OpenGL
+// renderer ("RENDERER llvmpipe (LLVM 15.0.6, 256 bits)"); its last line
 // reads "RESULT frames=F seconds=S fps=R". --skip leaves an element's draws
 // out of every frame, to show what it costs.
 #include <charconv>
@@ -18,6 +19,7 @@
 
 #include "bench/element_filter.h"
 #include "gu/gu.h"
+#include "host/linux/d3d9/gl_api.h"
 #include "tools/still/frame_renderer.h"
 
 namespace {
@@ -128,6 +130,8 @@ int main(int argc, char** argv)
     for (const std::string& warning : renderer.texture_warnings()) {
         std::fprintf(stderr, "render-bench: warning: %s\n", warning.c_str());
     }
+    // The renderer's context is current once it is open.
+    std::printf("RENDERER %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     // The scene reaches the device through the layer's pointer.
     ElementFilter filter(gu_device, options.skipped);
     if (options.skipped != 0) {

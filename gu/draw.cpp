@@ -81,9 +81,9 @@ const unsigned char* read_words(const unsigned char* in, Words*... words)
 
 // Converts count packed records of one layout. Each present component is
 // read at its 32-bit size in the order texture, colour, normal, position; an
-// absent one gets its default (zero, or opaque white for the colour). One
-// copy of the loop per layout, chosen once per draw, so the loop itself has
-// no tests and a fixed stride.
+// absent one gets its default (zero, or opaque white for the colour). There
+// is one copy of the loop per layout, chosen once per draw, so the loop body
+// has no branches and a fixed stride.
 template <unsigned kFields>
 void convert_records(int32_t count, const unsigned char* in)
 {

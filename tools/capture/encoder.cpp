@@ -24,7 +24,8 @@ bool write_all(int fd, const uint8_t* data, size_t size)
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         data += written;
@@ -72,16 +73,15 @@ bool Encoder::start(const EncoderSettings& settings, std::string& error)
     const std::string rate = std::to_string(settings.fps);
     std::vector<std::string> args = {
         "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin",
-        // Video: raw frames on the pipe.
-        "-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-framerate", rate, "-i", "pipe:0",
+        // Video: raw 4:2:0 frames on the pipe, BT.601 in limited range.
+        "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size, "-framerate", rate, "-i", "pipe:0",
         // Audio: the music of the range.
-        "-i", settings.audio,
-        "-map", "0:v", "-map", "1:a",
-        "-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p",
-        "-c:a", "aac", "-b:a", "192k",
-        "-movflags", "+faststart", "-f", "mp4", "-y", settings.output};
+        "-i", settings.audio, "-map", "0:v", "-map", "1:a", "-c:v", "libx264", "-preset",
+        settings.preset, "-crf", "20", "-colorspace", "smpte170m", "-color_range", "tv", "-c:a",
+        "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", "-y", settings.output};
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -109,6 +109,9 @@ bool Encoder::start(const EncoderSettings& settings, std::string& error)
         return false;
     }
     pipe_fd_ = fds[1];
+    width_ = settings.width;
+    height_ = settings.height;
+    rows_ = settings.rows;
     writer_ = std::thread(&Encoder::writer_loop, this);
     return true;
 }
@@ -132,6 +135,7 @@ bool Encoder::submit(std::vector<uint8_t>& frame)
 void Encoder::writer_loop()
 {
     std::vector<uint8_t> writing;
+    std::vector<uint8_t> yuv(i420_size(width_, height_));
     for (;;) {
         {
             std::unique_lock lock(mutex_);
@@ -141,7 +145,8 @@ void Encoder::writer_loop()
             }
             writing.swap(pending_);
         }
-        const bool written = write_all(pipe_fd_, writing.data(), writing.size());
+        rgba_to_i420(writing, rows_, width_, height_, yuv);
+        const bool written = write_all(pipe_fd_, yuv.data(), yuv.size());
         std::lock_guard lock(mutex_);
         has_pending_ = false;
         broken_ = broken_ || !written;
@@ -216,7 +221,8 @@ std::string Encoder::log_tail() const
     std::string line;
     std::string last;
     while (std::getline(log, line)) {
-        if (!line.empty()) last = line;
+        if (!line.empty())
+            last = line;
     }
     return last;
 }

@@ -43,7 +43,8 @@ public:
     explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
     ~TemporaryFile()
     {
-        if (!path_.empty()) std::remove(path_.c_str());
+        if (!path_.empty())
+            std::remove(path_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -91,7 +92,8 @@ public:
     void update(int64_t done, bool last = false)
     {
         const auto now = Clock::now();
-        if (!last && now - shown_ < interval_) return;
+        if (!last && now - shown_ < interval_)
+            return;
         shown_ = now;
         const double seconds = std::chrono::duration<double>(now - start_).count();
         const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
@@ -104,10 +106,7 @@ public:
                      terminal_ && !last ? "   " : "\n");
     }
 
-    double elapsed() const
-    {
-        return std::chrono::duration<double>(Clock::now() - start_).count();
-    }
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
 private:
     int64_t total_;
@@ -123,14 +122,14 @@ int write_sheet(FrameRenderer& renderer, const Options& options, int64_t from, i
     ContactSheet sheet(options.sheet_frames, 320, options.width, options.height);
     std::vector<uint8_t> frame(static_cast<size_t>(options.width) * options.height * 4);
     for (size_t i = 0; i < positions.size(); ++i) {
-        if (interrupted) return 130;
+        if (interrupted)
+            return 130;
         renderer.render(static_cast<int32_t>(positions[i]), frame);
         sheet.place(static_cast<int>(i), frame.data(), format_time(positions[i]));
     }
     std::string error;
     if (!write_png(options.sheet_output, static_cast<int>(sheet.image().width),
-                   static_cast<int>(sheet.image().height),
-                   sheet.image().rgba.data(), error)) {
+                   static_cast<int>(sheet.image().height), sheet.image().rgba.data(), error)) {
         return fail(error);
     }
     std::fprintf(stderr, "demo-capture: wrote %s (%d frames)\n", options.sheet_output.c_str(),
@@ -152,16 +151,21 @@ int write_frames(FrameRenderer& renderer, const Options& options, const std::vec
     const int64_t step = bytes_per_frame(options.fps);
     const int64_t frames = (to - from + step - 1) / step;
     const bool video = !options.output.empty();
+    // Frames only for the video stay in the order GL reads them: the YUV
+    // conversion reads them upside down for free. PNGs need them upright.
+    const bool gl_rows = options.frames_dir.empty();
 
     std::string error;
     TemporaryFile partial(video ? partial_name(options.output) : std::string());
     std::optional<TemporaryFile> wav;
     Encoder encoder;
     if (video) {
-        if (!check_writable(partial.path(), error)) return fail(error);
+        if (!check_writable(partial.path(), error))
+            return fail(error);
         char wav_template[] = "/tmp/demo-capture-music-XXXXXX";
         const int wav_fd = mkstemp(wav_template);
-        if (wav_fd < 0) return fail(std::string("cannot make a temporary file: ") + strerror(errno));
+        if (wav_fd < 0)
+            return fail(std::string("cannot make a temporary file: ") + strerror(errno));
         close(wav_fd);
         wav.emplace(wav_template);
         const size_t audio_end = std::min(pcm.size(), static_cast<size_t>(to));
@@ -169,15 +173,20 @@ int write_frames(FrameRenderer& renderer, const Options& options, const std::vec
                        error)) {
             return fail("cannot write \"" + wav->path() + "\": " + error);
         }
-        if (!encoder.start({partial.path(), wav->path(), options.width, options.height, options.fps},
-                           error)) {
+        EncoderSettings settings{partial.path(), wav->path(), options.width, options.height,
+                                 options.fps};
+        settings.rows = gl_rows ? RowOrder::bottom_first : RowOrder::top_first;
+        if (!options.preset.empty())
+            settings.preset = options.preset;
+        if (!encoder.start(settings, error)) {
             return fail(error);
         }
     }
     if (!options.frames_dir.empty()) {
         std::error_code made;
         std::filesystem::create_directories(options.frames_dir, made);
-        if (made) return fail("cannot make \"" + options.frames_dir + "\": " + made.message());
+        if (made)
+            return fail("cannot make \"" + options.frames_dir + "\": " + made.message());
     }
 
     std::vector<uint8_t> frame(static_cast<size_t>(options.width) * options.height * 4);
@@ -188,19 +197,23 @@ int write_frames(FrameRenderer& renderer, const Options& options, const std::vec
             std::fprintf(stderr, "\ndemo-capture: interrupted; no video written\n");
             return 130;
         }
-        renderer.render(static_cast<int32_t>(from + k * step), frame);
+        renderer.render(
+            static_cast<int32_t>(from + k * step), frame,
+            gl_rows ? host_d3d9::RowOrder::bottom_first : host_d3d9::RowOrder::top_first);
         if (!options.frames_dir.empty() &&
             !write_png(frame_png_name(options.frames_dir, k), static_cast<int>(options.width),
-                       static_cast<int>(options.height),
-                       frame.data(), error)) {
+                       static_cast<int>(options.height), frame.data(), error)) {
             encoder.abort();
             return fail(error);
         }
-        if (video && !encoder.submit(frame)) break;  // ffmpeg stopped: finish() says why
+        if (video && !encoder.submit(frame))
+            break;  // ffmpeg stopped: finish() says why
         progress.update(k + 1, k + 1 == frames);
     }
-    if (!video) return 0;
-    if (!encoder.finish(error)) return fail(error);
+    if (!video)
+        return 0;
+    if (!encoder.finish(error))
+        return fail(error);
 
     if (std::rename(partial.path().c_str(), options.output.c_str()) != 0) {
         return fail("cannot rename \"" + partial.path() + "\" to \"" + options.output +
@@ -236,7 +249,8 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);  // a dead ffmpeg shows as a failed write
 
     const auto pcm = decode_music(options->music, error);
-    if (!pcm) return fail("cannot decode \"" + options->music + "\": " + error);
+    if (!pcm)
+        return fail("cannot decode \"" + options->music + "\": " + error);
     const auto length = static_cast<int64_t>(pcm->size());
     const int64_t from = options->from.value_or(0);
     const int64_t to = std::min(options->to.value_or(length), length);
@@ -246,7 +260,8 @@ int main(int argc, char** argv)
     }
 
     FrameRenderer renderer;
-    if (!renderer.open(static_cast<int>(options->width), static_cast<int>(options->height), error)) return fail(error);
+    if (!renderer.open(static_cast<int>(options->width), static_cast<int>(options->height), error))
+        return fail(error);
 
     int status = 0;
     if (options->sheet_frames > 0) {

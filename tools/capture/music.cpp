@@ -18,7 +18,8 @@ using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
 
 void put_u32(uint8_t* p, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 void put_u16(uint8_t* p, uint16_t v)

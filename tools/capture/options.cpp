@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace capture {
 
@@ -37,6 +38,11 @@ bool parse_size(const std::string& text, uint32_t& width, uint32_t& height)
     width = *w;
     height = *h;
     return true;
+}
+
+bool arg_is(const char* value, const char* name)
+{
+    return std::string_view(value) == name;
 }
 
 }  // namespace
@@ -82,10 +88,12 @@ std::optional<Options> parse_options(int argc, const char* const* argv, std::str
         }
         if (arg == "--fps") {
             const char* v = value_of(i, arg);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             const auto fps = parse_number<int>(v);
             bool known = false;
-            for (int rate : kRates) known = known || (fps && *fps == rate);
+            for (int rate : kRates)
+                known = known || (fps && *fps == rate);
             if (!known) {
                 error = std::string("--fps must be 24, 25, 30, 50, 60 or 120, not '") + v + "'";
                 return std::nullopt;
@@ -93,29 +101,49 @@ std::optional<Options> parse_options(int argc, const char* const* argv, std::str
             options.fps = *fps;
         } else if (arg == "--size") {
             const char* v = value_of(i, arg);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             if (!parse_size(v, options.width, options.height)) {
-                error = std::string("--size must be WIDTHxHEIGHT, even, 16 to 8192, not '") + v +
-                        "'";
+                error =
+                    std::string("--size must be WIDTHxHEIGHT, even, 16 to 8192, not '") + v + "'";
                 return std::nullopt;
             }
         } else if (arg == "--from" || arg == "--to") {
             const char* v = value_of(i, arg);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             const auto position = parse_position(v);
             if (!position) {
-                error = arg + " must be a byte position (12345) or seconds (12.5s), not '" + v +
-                        "'";
+                error =
+                    arg + " must be a byte position (12345) or seconds (12.5s), not '" + v + "'";
                 return std::nullopt;
             }
             (arg == "--from" ? options.from : options.to) = *position;
         } else if (arg == "--music") {
             const char* v = value_of(i, arg);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             options.music = v;
+        } else if (arg == "--preset") {
+            const char* v = value_of(i, arg);
+            if (!v)
+                return std::nullopt;
+            bool known = false;
+            for (const char* preset : kPresets)
+                known = known || arg_is(v, preset);
+            if (!known) {
+                error = std::string(
+                            "--preset must be an x264 preset (ultrafast, superfast, "
+                            "veryfast, faster, fast, medium, slow, slower, veryslow), "
+                            "not '") +
+                        v + "'";
+                return std::nullopt;
+            }
+            options.preset = v;
         } else if (arg == "--frames") {
             const char* v = value_of(i, arg);
-            if (!v) return std::nullopt;
+            if (!v)
+                return std::nullopt;
             options.frames_dir = v;
         } else if (arg == "--sheet") {
             if (i + 2 >= argc) {
@@ -124,8 +152,8 @@ std::optional<Options> parse_options(int argc, const char* const* argv, std::str
             }
             const auto frames = parse_number<int>(argv[i + 1]);
             if (!frames || *frames < 1 || *frames > 100) {
-                error = std::string("--sheet frame count must be 1 to 100, not '") + argv[i + 1] +
-                        "'";
+                error =
+                    std::string("--sheet frame count must be 1 to 100, not '") + argv[i + 1] + "'";
                 return std::nullopt;
             }
             options.sheet_frames = *frames;
@@ -177,6 +205,9 @@ Options:
                     one PNG, each labelled with its time
   --frames DIR      also write every frame, exactly as rendered, as
                     DIR/frame-000000.png, DIR/frame-000001.png, ...
+  --preset NAME     x264's speed against file size at the same quality
+                    (CRF 20): ultrafast (default: fastest, largest file),
+                    superfast, veryfast, faster, fast, medium, ... veryslow
   -h, --help        show this help
 
 The MP4 appears only when it is complete; Ctrl-C stops the capture and

@@ -35,7 +35,8 @@ constexpr Glyph kFont[] = {
 const Glyph* find_glyph(char c)
 {
     for (const Glyph& glyph : kFont) {
-        if (glyph.character == c) return &glyph;
+        if (glyph.character == c)
+            return &glyph;
     }
     return nullptr;
 }
@@ -67,7 +68,8 @@ ContactSheet::ContactSheet(int count, uint32_t tile_width, uint32_t frame_width,
     image_.width = columns * tile_width_ + (columns + 1) * kGap;
     image_.height = rows * tile_height_ + (rows + 1) * kGap;
     image_.rgba.assign(static_cast<size_t>(image_.width) * image_.height * 4, kBackground);
-    for (size_t i = 3; i < image_.rgba.size(); i += 4) image_.rgba[i] = 255;
+    for (size_t i = 3; i < image_.rgba.size(); i += 4)
+        image_.rgba[i] = 255;
 }
 
 void ContactSheet::place(int index, const uint8_t* frame, const std::string& label)
@@ -117,7 +119,8 @@ void shrink_into(const uint8_t* src, uint32_t sw, uint32_t sh, Image& dst, uint3
             for (uint32_t sy = y0; sy < y1; ++sy) {
                 const uint8_t* p = src + (static_cast<size_t>(sy) * sw + x0) * 4;
                 for (uint32_t sx = x0; sx < x1; ++sx, p += 4) {
-                    for (int c = 0; c < 4; ++c) sum[c] += p[c];
+                    for (int c = 0; c < 4; ++c)
+                        sum[c] += p[c];
                 }
             }
             const uint32_t area = (x1 - x0) * (y1 - y0);
@@ -141,8 +144,8 @@ void draw_text(Image& image, uint32_t x, uint32_t y, const std::string& text, ui
                 for (uint32_t row = 0; row < 7; ++row) {
                     for (uint32_t col = 0; col < 5; ++col) {
                         if (glyph->rows[row] & (0x10 >> col)) {
-                            fill_block(image, pen + col * scale + offset,
-                                       y + row * scale + offset, scale, value);
+                            fill_block(image, pen + col * scale + offset, y + row * scale + offset,
+                                       scale, value);
                         }
                     }
                 }

@@ -56,7 +56,8 @@ bool FrameRenderer::open(int width, int height, std::string& error,
     return true;
 }
 
-bool FrameRenderer::render(int32_t music_position, std::span<uint8_t> rgba)
+bool FrameRenderer::render(int32_t music_position, std::span<uint8_t> rgba,
+                           host_d3d9::RowOrder order)
 {
     if (device_ == nullptr ||
         rgba.size() < static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4) {
@@ -68,7 +69,7 @@ bool FrameRenderer::render(int32_t music_position, std::span<uint8_t> rgba)
     }
     render_frame();
     device_->EndScene();
-    return SUCCEEDED(host_d3d9::read_back_buffer(device_, rgba));
+    return SUCCEEDED(host_d3d9::read_back_buffer(device_, rgba, order));
 }
 
 void FrameRenderer::close()

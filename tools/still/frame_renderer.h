@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "host/linux/d3d9/gl_device.h"
 #include "platform/platform.h"
 
 class FrameRenderer {
@@ -35,9 +36,10 @@ public:
     bool open(int width, int height, std::string& error, const std::string& texture_folder = ".");
 
     // Renders the frame at the music position into rgba (at least
-    // width x height x 4 bytes; R, G, B, A, top row first). False if the
-    // device refused the frame or rgba is too small.
-    bool render(int32_t music_position, std::span<uint8_t> rgba);
+    // width x height x 4 bytes; R, G, B, A, rows in the given order). False
+    // if the device refused the frame or rgba is too small.
+    bool render(int32_t music_position, std::span<uint8_t> rgba,
+                host_d3d9::RowOrder order = host_d3d9::RowOrder::top_first);
 
     int width() const { return width_; }
     int height() const { return height_; }

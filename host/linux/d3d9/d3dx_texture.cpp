@@ -95,10 +95,10 @@ Size back_buffer_size(IDirect3DDevice9* device)
     return gl_device != nullptr ? Size{gl_device->width(), gl_device->height()} : Size{0, 0};
 }
 
-HRESULT read_back_buffer(IDirect3DDevice9* device, std::span<uint8_t> rgba)
+HRESULT read_back_buffer(IDirect3DDevice9* device, std::span<uint8_t> rgba, RowOrder order)
 {
     auto* gl_device = dynamic_cast<GlDevice*>(device);
-    return gl_device != nullptr ? gl_device->read_back(rgba) : D3DERR_INVALIDCALL;
+    return gl_device != nullptr ? gl_device->read_back(rgba, order) : D3DERR_INVALIDCALL;
 }
 
 TextureInfo texture_info(IDirect3DTexture9* texture)

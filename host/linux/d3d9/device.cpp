@@ -834,7 +834,7 @@ void GlDevice::apply_sampler()
 // ---------------------------------------------------------------------------
 // Host extensions
 
-HRESULT GlDevice::read_back(std::span<uint8_t> rgba)
+HRESULT GlDevice::read_back(std::span<uint8_t> rgba, RowOrder order)
 {
     const size_t row_bytes = size_t{width_} * 4;
     if (rgba.size() < row_bytes * height_) {
@@ -846,7 +846,9 @@ HRESULT GlDevice::read_back(std::span<uint8_t> rgba)
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     glReadPixels(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_RGBA,
                  GL_UNSIGNED_BYTE, rgba.data());
-    // GL's rows come bottom first.
+    if (order == RowOrder::bottom_first) {
+        return D3D_OK;  // as GL reads them
+    }
     for (uint32_t top = 0, bottom = height_ - 1; top < bottom; ++top, --bottom) {
         uint8_t* a = rgba.data() + top * row_bytes;
         uint8_t* b = rgba.data() + bottom * row_bytes;

@@ -22,6 +22,7 @@
 
 #include "host/common/dds/dds.h"
 #include "host/linux/d3d9/gl_api.h"
+#include "host/linux/d3d9/gl_device.h"
 #include "host/linux/d3d9/gl_state.h"
 #include "host/linux/d3d9/programs.h"
 #include "host/linux/d3d9/stream_buffer.h"
@@ -67,7 +68,7 @@ public:
     // Host extensions (gl_device.h).
     uint32_t width() const { return width_; }
     uint32_t height() const { return height_; }
-    HRESULT read_back(std::span<uint8_t> rgba);
+    HRESULT read_back(std::span<uint8_t> rgba, RowOrder order);
     HRESULT create_texture(const dds::Image& image, IDirect3DTexture9** texture);
 
     // Makes this device's context current; false once the application's

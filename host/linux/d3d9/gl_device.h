@@ -78,12 +78,18 @@ struct Size {
 // The back buffer's size; 0 x 0 for a device that is not ours.
 Size back_buffer_size(IDirect3DDevice9* device);
 
-// Copies the back buffer into rgba as RGBA8 (bytes R, G, B, A), top row
-// first, width x 4 bytes a row. Read before Present: with
+enum class RowOrder {
+    top_first,
+    bottom_first,  // OpenGL's own order, which spares the device a flip
+};
+
+// Copies the back buffer into rgba as RGBA8 (bytes R, G, B, A), width x 4
+// bytes a row, rows in the given order. Read before Present: with
 // D3DSWAPEFFECT_DISCARD the content after Present is undefined. Fails with
 // D3DERR_INVALIDCALL if rgba is smaller than width x height x 4 or the device
 // is not ours.
-HRESULT read_back_buffer(IDirect3DDevice9* device, std::span<uint8_t> rgba);
+HRESULT read_back_buffer(IDirect3DDevice9* device, std::span<uint8_t> rgba,
+                         RowOrder order = RowOrder::top_first);
 
 // D3DXCreateTextureFromFileA for a DDS file already in memory: the same
 // formats, checks and results.

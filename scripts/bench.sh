@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# Measures the three speed figures of the demo on this machine, in one run,
+# and prints them against their targets:
+#   (a) the core's CPU time per frame (scene, layer, vertex conversion on a
+#       device that discards every call) over memcpy of the bytes the layer
+#       writes for that frame, the mean over 40 frames spread over the show
+#       (all five scenes): at most 1.5;
+#   (b) frames per second of the native build over demo.exe's renderer under
+#       Wine, on the same 40 frames at 960 x 544, each frame finished by
+#       reading the back buffer into memory, both on Mesa llvmpipe (native:
+#       offscreen through EGL; Wine: under Xvfb): at least 2.0;
+#   (c) capture speed: seconds of show per second of wall time, demo-capture
+#       recording the 20 seconds in the middle of the show at 960 x 544 and
+#       60 frames per second into H.264 (its default x264 preset): at least 2.0.
+# It builds what it needs (the native preset, and the Windows preset for (b)).
+#
+# Usage: scripts/bench.sh [--native-build DIR] [--windows-build DIR] [--no-wine]
+#   --native-build DIR   native build to use (default build/native)
+#   --windows-build DIR  Windows build for demo-probe.exe (default build/windows)
+#   --no-wine            skip (b)'s Wine side (no mingw-w64, Wine or Xvfb here)
+# The figures are only meaningful on an otherwise idle machine: the load
+# average is printed before each measurement.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+native_build=$root/build/native
+windows_build=$root/build/windows
+with_wine=1
+
+say() { echo "bench: $*" >&2; }
+fail() {
+    say "$*"
+    exit 1
+}
+usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
+
+while [[ $# -gt 0 ]]; do
+    case $1 in
+    --native-build) native_build=$(realpath -m "$2"); shift 2 ;;
+    --windows-build) windows_build=$(realpath -m "$2"); shift 2 ;;
+    --no-wine) with_wine=0; shift ;;
+    -h | --help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+    esac
+done
+
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+# The value of key=value in a RESULT line.
+field() { sed -n "s/^RESULT .*\\b$1=\\([^ ]*\\).*/\\1/p" <<<"$2"; }
+
+# ---------------------------------------------------------------- builds
+build_native() {
+    if [[ ! -f $native_build/CMakeCache.txt ]]; then
+        say "configuring $native_build"
+        cmake -S "$root" -B "$native_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    say "building the benchmarks, demo-capture and the assets in $native_build"
+    cmake --build "$native_build" -j "$(nproc)" \
+        --target core-ratio render-bench demo-capture assets >"$native_build/bench-build.log" 2>&1 ||
+        fail "the native build failed; see $native_build/bench-build.log"
+}
+
+wine_ready() {
+    for tool in wine wineserver wineboot xvfb-run i686-w64-mingw32-g++; do
+        command -v "$tool" >/dev/null || return 1
+    done
+}
+
+build_windows() {
+    if [[ ! -f $windows_build/CMakeCache.txt ]]; then
+        say "configuring $windows_build"
+        cmake -S "$root" -B "$windows_build" \
+            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
+            -DCMAKE_BUILD_TYPE=Release -DDEMO_BUILD_TESTS=OFF -DDEMO_BUILD_BENCHMARKS=OFF >/dev/null
+    fi
+    say "building demo-probe.exe in $windows_build"
+    cmake --build "$windows_build" -j "$(nproc)" --target demo-probe \
+        >"$windows_build/bench-build.log" 2>&1 ||
+        fail "the Windows build failed; see $windows_build/bench-build.log"
+}
+
+build_native
+assets=$native_build/assets
+work=$native_build/bench
+mkdir -p "$work"
+if [[ $with_wine -eq 1 ]]; then
+    if wine_ready; then
+        build_windows
+    else
+        say "no Wine, Xvfb or mingw-w64 here (scripts/install-deps.sh --windows): (b) is native only"
+        with_wine=0
+    fi
+fi
+
+# ---------------------------------------------------------------- frames
+# 40 positions at the middles of 40 equal parts of the music, on whole
+# samples of 4 bytes.
+seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$assets/demo.mp3")
+length=$(awk -v s="$seconds" 'BEGIN { printf "%d", s * 176400 }')
+positions=()
+for i in $(seq 0 39); do
+    positions+=($(((2 * i + 1) * length / 80 / 4 * 4)))
+done
+
+# ---------------------------------------------------------------- (a)
+say "(a) core CPU time per frame against memcpy; load $(load)"
+core=$("$native_build/bench/core-ratio" "${positions[@]}")
+echo "$core" | grep -v '^RESULT' >&2
+ratio_a=$(field ratio "$core")
+
+# ---------------------------------------------------------------- (b)
+say "(b) native frames per second, offscreen; load $(load)"
+native=$(cd "$assets" && SDL_VIDEODRIVER=offscreen "$native_build/bench/render-bench" \
+    --repeat 3 "${positions[@]}")
+native_fps=$(field fps "$native")
+native_renderer=$(sed -n 's/^RENDERER //p' <<<"$native")
+
+wine_fps=""
+wine_renderer="not measured"
+if [[ $with_wine -eq 1 ]]; then
+    export WINEPREFIX=$work/wine-prefix WINEARCH=win32 WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then
+        say "making the Wine prefix $WINEPREFIX"
+        wineboot -u >/dev/null 2>&1
+        wineserver -w
+        # Without a window manager, a managed window takes 2 s to be destroyed.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        wineserver -w
+    fi
+    probe=$windows_build/tools/probe/demo-probe.exe
+    run_probe() {
+        (cd "$assets" && timeout 900 xvfb-run -a -n 160 -s "-screen 0 1280x1024x24" \
+            wine "$probe" "$@") || true
+        wineserver -k 2>/dev/null || true
+    }
+    # Which OpenGL renderer Wine's Direct3D runs on, from its trace of one frame.
+    trace=$(WINEDEBUG=+d3d run_probe --bench 1 "${positions[0]}" 2>&1)
+    wine_renderer=$(sed -n 's/.*GL_RENDERER: "\(.*\)".*/\1/p' <<<"$trace" | sed -n 1p)
+    say "(b) demo-probe.exe under Wine and Xvfb; load $(load)"
+    wine=$(run_probe --bench 3 "${positions[@]}" 2>/dev/null)
+    wine_fps=$(field fps "$wine")
+    [[ -n $wine_fps ]] || fail "demo-probe.exe --bench gave no result"
+fi
+
+# ---------------------------------------------------------------- (c)
+from=$(awk -v s="$seconds" 'BEGIN { printf "%.2f", s / 2 - 10 }')
+to=$(awk -v s="$seconds" 'BEGIN { printf "%.2f", s / 2 + 10 }')
+say "(c) demo-capture ${from}s to ${to}s at 960x544, 60 fps; load $(load)"
+start=$(date +%s.%N)
+(cd "$assets" && SDL_VIDEODRIVER=offscreen "$native_build/tools/capture/demo-capture" \
+    --size 960x544 --fps 60 --from "${from}s" --to "${to}s" "$work/capture.mp4" \
+    >"$work/capture.log" 2>&1) || fail "demo-capture failed; see $work/capture.log"
+tail -1 "$work/capture.log" >&2
+wall=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
+speed_c=$(awk -v w="$wall" 'BEGIN { printf "%.2f", 20 / w }')
+
+# ---------------------------------------------------------------- table
+verdict() { awk -v v="$1" -v t="$2" -v op="$3" 'BEGIN {
+    if (v == "") { print "not measured"; exit }
+    ok = op == "<=" ? v <= t : v >= t; print ok ? "pass" : "miss" }'; }
+ratio_b=""
+[[ -n $wine_fps ]] && ratio_b=$(awk -v n="$native_fps" -v w="$wine_fps" 'BEGIN { printf "%.2f", n / w }')
+
+echo
+echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load $(load)"
+echo "Native renderer: $native_renderer; under Wine: $wine_renderer"
+echo
+printf '%-44s %-26s %-8s %-7s %s\n' "figure" "measured" "ratio" "target" "result"
+printf '%-44s %-26s %-8s %-7s %s\n' \
+    "(a) core frame CPU time / memcpy same bytes" \
+    "$(field core_us "$core") us / $(field memcpy_us "$core") us" "$ratio_a" "<= 1.5" \
+    "$(verdict "$ratio_a" 1.5 "<=")"
+printf '%-44s %-26s %-8s %-7s %s\n' \
+    "(b) native fps / demo.exe-under-Wine fps" "${native_fps} / ${wine_fps:-?} fps" \
+    "${ratio_b:-?}" ">= 2.0" "$(verdict "$ratio_b" 2.0 ">=")"
+printf '%-44s %-26s %-8s %-7s %s\n' \
+    "(c) capture: show seconds / wall seconds" "20 s in $wall s" "$speed_c" ">= 2.0" \
+    "$(verdict "$speed_c" 2.0 ">=")"
