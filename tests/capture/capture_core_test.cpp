@@ -66,6 +66,20 @@ TEST(CaptureOptions, RefusesBadValuesWithAReason)
     EXPECT_NE(error.find("needs a value"), std::string::npos);
 }
 
+TEST(CaptureOptions, TakesAnyX264PresetAndNothingElse)
+{
+    EXPECT_TRUE(parse({"out.mp4"})->preset.empty());  // the encoder's default
+    for (const char* preset : kPresets) {
+        const auto options = parse({"--preset", preset, "out.mp4"});
+        ASSERT_TRUE(options) << preset;
+        EXPECT_EQ(options->preset, preset);
+    }
+    std::string error;
+    EXPECT_FALSE(parse({"--preset", "warp", "out.mp4"}, &error));
+    EXPECT_NE(error.find("'warp'"), std::string::npos);
+    EXPECT_FALSE(parse({"--preset", "Medium", "out.mp4"}, &error));
+}
+
 TEST(CaptureOptions, SheetAndFramesNeedNoVideo)
 {
     const auto sheet = parse({"--sheet", "12", "sheet.png"});

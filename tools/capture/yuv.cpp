@@ -43,21 +43,32 @@ void luma_row(const uint8_t* __restrict rgba, uint32_t width, uint8_t* __restric
     }
 }
 
-// U and V of one row of 2 x 2 blocks, from the blocks' mean colour (the sum
-// of four, rounded).
-void chroma_row(const uint8_t* __restrict top, const uint8_t* __restrict bottom, uint32_t blocks,
+// U and V of one row of 2 x 2 blocks, from the blocks' mean colour (their
+// sum of four, rounded). The columns' sums of two come first, then the
+// pairs of columns: two plain loops the compiler can run many pixels wide.
+void chroma_row(const uint8_t* __restrict top, const uint8_t* __restrict bottom, uint32_t width,
                 uint8_t* __restrict u_out, uint8_t* __restrict v_out)
 {
-    for (uint32_t x = 0; x < blocks; ++x) {
-        const uint32_t a = pixel(top + 8 * x);
-        const uint32_t b = pixel(top + 8 * x + 4);
-        const uint32_t c = pixel(bottom + 8 * x);
-        const uint32_t d = pixel(bottom + 8 * x + 4);
-        const auto r = static_cast<int>((red(a) + red(b) + red(c) + red(d) + 2) >> 2);
-        const auto g = static_cast<int>((green(a) + green(b) + green(c) + green(d) + 2) >> 2);
-        const auto bl = static_cast<int>((blue(a) + blue(b) + blue(c) + blue(d) + 2) >> 2);
-        u_out[x] = static_cast<uint8_t>(((kUr * r + kUg * g + kUb * bl + 128) >> 8) + 128);
-        v_out[x] = static_cast<uint8_t>(((kVr * r + kVg * g + kVb * bl + 128) >> 8) + 128);
+    constexpr uint32_t kChunk = 256;  // pixels, an even number
+    uint16_t r[kChunk], g[kChunk], b[kChunk];
+    for (uint32_t start = 0; start < width; start += kChunk) {
+        const uint32_t n = width - start < kChunk ? width - start : kChunk;
+        for (uint32_t x = 0; x < n; ++x) {
+            const uint32_t p = pixel(top + 4 * (start + x));
+            const uint32_t q = pixel(bottom + 4 * (start + x));
+            r[x] = static_cast<uint16_t>(red(p) + red(q));
+            g[x] = static_cast<uint16_t>(green(p) + green(q));
+            b[x] = static_cast<uint16_t>(blue(p) + blue(q));
+        }
+        uint8_t* u = u_out + start / 2;
+        uint8_t* v = v_out + start / 2;
+        for (uint32_t i = 0; i < n / 2; ++i) {
+            const int rm = (r[2 * i] + r[2 * i + 1] + 2) >> 2;
+            const int gm = (g[2 * i] + g[2 * i + 1] + 2) >> 2;
+            const int bm = (b[2 * i] + b[2 * i + 1] + 2) >> 2;
+            u[i] = static_cast<uint8_t>(((kUr * rm + kUg * gm + kUb * bm + 128) >> 8) + 128);
+            v[i] = static_cast<uint8_t>(((kVr * rm + kVg * gm + kVb * bm + 128) >> 8) + 128);
+        }
     }
 }
 
@@ -80,7 +91,7 @@ void rgba_to_i420(std::span<const uint8_t> rgba, RowOrder order, uint32_t width,
         luma_row(top, width, y_plane + size_t{y} * width);
         luma_row(bottom, width, y_plane + size_t{y + 1} * width);
         const size_t chroma_offset = size_t{y / 2} * (width / 2);
-        chroma_row(top, bottom, width / 2, u_plane + chroma_offset, v_plane + chroma_offset);
+        chroma_row(top, bottom, width, u_plane + chroma_offset, v_plane + chroma_offset);
     }
 }
 
