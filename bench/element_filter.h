@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "platform/platform.h"
 

@@ -71,14 +71,19 @@ bool Encoder::start(const EncoderSettings& settings, std::string& error)
 
     const std::string size = std::to_string(settings.width) + "x" + std::to_string(settings.height);
     const std::string rate = std::to_string(settings.fps);
+    // clang-format off
     std::vector<std::string> args = {
         "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin",
         // Video: raw 4:2:0 frames on the pipe, BT.601 in limited range.
         "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size, "-framerate", rate, "-i", "pipe:0",
         // Audio: the music of the range.
-        "-i", settings.audio, "-map", "0:v", "-map", "1:a", "-c:v", "libx264", "-preset",
-        settings.preset, "-crf", "20", "-colorspace", "smpte170m", "-color_range", "tv", "-c:a",
-        "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4", "-y", settings.output};
+        "-i", settings.audio,
+        "-map", "0:v", "-map", "1:a",
+        "-c:v", "libx264", "-preset", settings.preset, "-crf", "20",
+        "-colorspace", "smpte170m", "-color_range", "tv",
+        "-c:a", "aac", "-b:a", "192k",
+        "-movflags", "+faststart", "-f", "mp4", "-y", settings.output};
+    // clang-format on
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());

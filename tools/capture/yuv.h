@@ -1,8 +1,8 @@
 // RGBA frames to the planar 4:2:0 YUV that H.264 encodes (I420: the Y plane,
 // then U, then V, each row after row, top row first). Doing it here, on the
-// encoder's writer thread, saves ffmpeg's own conversion (about 4 ms a frame
-// at 960 x 544 on one core, measured) and sends the pipe 1.5 bytes a pixel
-// instead of 4.
+// encoder's writer thread, saves ffmpeg's own conversion (3.5 ms of CPU a
+// frame at 960 x 544, against 0.7 to 1.2 ms here, measured) and sends the
+// pipe 1.5 bytes a pixel instead of 4.
 //
 // The colours are BT.601 in limited range, as ffmpeg converts RGB by
 // default: Y from 16 (black) to 235 (white), U and V from 16 to 240 around

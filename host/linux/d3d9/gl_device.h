@@ -40,9 +40,10 @@
 // D3DXCreateTextureFromFileA reads DDS files: DXT1, DXT3, DXT5, A8R8G8B8,
 // X8R8G8B8, A8B8G8R8, X8B8G8R8, R8G8B8, R5G6B5, A1R5G5B5, X1R5G5B5,
 // A4R4G4B4, X4R4G4B4, L8, A8L8 and A8, all decoded to RGBA8 at load (DXT
-// too: a software rasteriser samples decoded texels several times faster
-// than it decodes blocks). A file's mip chain is kept level for level; a
-// file with one level gets a full chain (2 x 2 box filter).
+// too: llvmpipe would decode a compressed texel again at every sample, and
+// decoding once makes the show's frames about a fifth faster to render). A
+// file's mip chain is kept level for level; a file with one level gets a
+// full chain (2 x 2 box filter).
 // Results: D3DERR_INVALIDCALL for a null argument or a device not of this
 // host; D3DXERR_INVALIDDATA for a file that cannot be opened or read and for
 // an empty, truncated, malformed or unsupported one; D3DERR_NOTAVAILABLE for
