@@ -135,8 +135,8 @@ void frame_tick()
         return;
     }
     // The low 32 bits of the byte position: the show's only clock.
-    music_pos = static_cast<int32_t>(
-        static_cast<uint32_t>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
+    music_pos =
+        static_cast<int32_t>(static_cast<uint32_t>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
 
     if (SUCCEEDED(device->BeginScene())) {
         render_frame();

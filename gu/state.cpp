@@ -22,21 +22,21 @@ struct SwitchRow {
 };
 
 constexpr SwitchRow kSwitches[] = {
-    {Switch::render_state, D3DRS_ALPHATESTENABLE},  //  0 alpha test        -> state 15
-    {Switch::depth_test, D3DRS_ZENABLE},            //  1 depth test        -> state 7, 0 or 1
-    {Switch::ignored, 0},                           //  2 scissor test
-    {Switch::ignored, 0},                           //  3 stencil test
-    {Switch::render_state, D3DRS_ALPHABLENDENABLE}, //  4 blending          -> state 27
-    {Switch::face_culling, D3DRS_CULLMODE},         //  5 face culling      -> state 22
-    {Switch::ignored, 0},                           //  6 dither
-    {Switch::render_state, D3DRS_FOGENABLE},        //  7 fog               -> state 28
-    {Switch::ignored, 0},                           //  8 clip planes
-    {Switch::texturing, 0},                         //  9 texturing         -> unbinds stage 0
-    {Switch::render_state, D3DRS_LIGHTING},         // 10 lighting          -> state 137
-    {Switch::light, 0},                             // 11 light 0
-    {Switch::light, 1},                             // 12 light 1
-    {Switch::light, 2},                             // 13 light 2
-    {Switch::light, 3},                             // 14 light 3
+    {Switch::render_state, D3DRS_ALPHATESTENABLE},   //  0 alpha test        -> state 15
+    {Switch::depth_test, D3DRS_ZENABLE},             //  1 depth test        -> state 7, 0 or 1
+    {Switch::ignored, 0},                            //  2 scissor test
+    {Switch::ignored, 0},                            //  3 stencil test
+    {Switch::render_state, D3DRS_ALPHABLENDENABLE},  //  4 blending          -> state 27
+    {Switch::face_culling, D3DRS_CULLMODE},          //  5 face culling      -> state 22
+    {Switch::ignored, 0},                            //  6 dither
+    {Switch::render_state, D3DRS_FOGENABLE},         //  7 fog               -> state 28
+    {Switch::ignored, 0},                            //  8 clip planes
+    {Switch::texturing, 0},                          //  9 texturing         -> unbinds stage 0
+    {Switch::render_state, D3DRS_LIGHTING},          // 10 lighting          -> state 137
+    {Switch::light, 0},                              // 11 light 0
+    {Switch::light, 1},                              // 12 light 1
+    {Switch::light, 2},                              // 13 light 2
+    {Switch::light, 3},                              // 14 light 3
 };
 
 // Depth compare codes, by code 0..7; any other code compares "always".

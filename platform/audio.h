@@ -56,8 +56,7 @@ BOOL BASS_Free();
 // trimmed of encoder delay and padding (gapless). Flags: BASS_STREAM_PRESCAN,
 // BASS_STREAM_AUTOFREE. Anything that is not MPEG audio gives
 // BASS_ERROR_FILEFORM, a missing file BASS_ERROR_FILEOPEN.
-HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length,
-                              DWORD flags);
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 // Plays from the current position; a stream that played to its end, or any
 // stream with restart, plays from the start.
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);

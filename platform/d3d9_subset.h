@@ -16,11 +16,10 @@
 #define D3DERR_OUTOFVIDEOMEMORY MAKE_D3DHRESULT(380)
 
 typedef DWORD D3DCOLOR;
-#define D3DCOLOR_ARGB(a, r, g, b)                                                        \
-    ((D3DCOLOR)((((a) & 0xffu) << 24) | (((r) & 0xffu) << 16) | (((g) & 0xffu) << 8) | \
-                ((b) & 0xffu)))
+#define D3DCOLOR_ARGB(a, r, g, b) \
+    ((D3DCOLOR)((((a)&0xffu) << 24) | (((r)&0xffu) << 16) | (((g)&0xffu) << 8) | ((b)&0xffu)))
 
-#define MAKEFOURCC(a, b, c, d)                                                  \
+#define MAKEFOURCC(a, b, c, d)                                               \
     ((DWORD)(BYTE)(a) | ((DWORD)(BYTE)(b) << 8) | ((DWORD)(BYTE)(c) << 16) | \
      ((DWORD)(BYTE)(d) << 24))
 
@@ -229,8 +228,8 @@ struct IDirect3DDevice9 {
                             HWND dest_window_override, const RGNDATA* dirty_region) = 0;
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
-    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
-                          float z, DWORD stencil) = 0;
+    virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
+                          DWORD stencil) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) = 0;
     virtual HRESULT LightEnable(DWORD index, BOOL enable) = 0;
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;

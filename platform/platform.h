@@ -13,6 +13,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
 #include <d3d9.h>
 // D3DX is loaded at run time (d3dx9_43.dll is not part of a fresh Windows
 // install); the one function the core calls is declared here, with the SDK's
@@ -21,6 +22,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
                                           IDirect3DTexture9** texture);
 #else
 #include "platform/win32_subset.h"
+
 #include "platform/d3d9_subset.h"
 #include "platform/d3dx9_subset.h"
 #endif

@@ -1,12 +1,13 @@
 // The application shell against a recording device and scripted windowing and
 // audio: start-up order, the frame loop, the end of the music, closing the
 // window, and every failure path.
+#include "app/app.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
-#include "app/app.h"
 #include "host/recording/recording_device.h"
 #include "scene/scene.h"
 #include "tests/app/fake_platform.h"
@@ -39,9 +40,9 @@ protected:
     template <typename Call>
     static int count_calls(const RecordingDevice& recorded)
     {
-        return static_cast<int>(std::count_if(
-            recorded.calls().begin(), recorded.calls().end(),
-            [](const DeviceCall& c) { return std::holds_alternative<Call>(c); }));
+        return static_cast<int>(
+            std::count_if(recorded.calls().begin(), recorded.calls().end(),
+                          [](const DeviceCall& c) { return std::holds_alternative<Call>(c); }));
     }
 
     static int count_events(const std::string& name)
@@ -135,8 +136,8 @@ TEST_F(AppTest, LoadsTheTexturesInOrderAndLeavesMissingOnesEmpty)
             loads.push_back(event);
         }
     }
-    EXPECT_EQ(loads, (std::vector<std::string>{"load tree.dds", "load grass.dds",
-                                               "load ground.dds", "load leaf.dds"}));
+    EXPECT_EQ(loads, (std::vector<std::string>{"load tree.dds", "load grass.dds", "load ground.dds",
+                                               "load leaf.dds"}));
     expect_everything_released_once();
 }
 

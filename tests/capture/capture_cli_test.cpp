@@ -1,7 +1,6 @@
 // demo-capture as a user runs it: exact and repeatable frames, a valid MP4,
 // and no file left behind by Ctrl-C or a failure.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,7 +33,8 @@ Result run(const std::string& command)
     FILE* pipe = popen(line.c_str(), "r");
     char buffer[4096];
     size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, got);
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
@@ -63,9 +63,8 @@ protected:
     void SetUp() override
     {
         dir_ = fs::path(::testing::TempDir()) /
-               ("capture-" + std::string(::testing::UnitTest::GetInstance()
-                                             ->current_test_info()
-                                             ->name()));
+               ("capture-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -107,7 +106,8 @@ TEST_F(CaptureCli, WritesAValidMp4WithTheRightFrameCountAndDuration)
     const double duration = std::stod(probe(out.string(), "format=duration"));
     EXPECT_NEAR(duration, 1.0, 0.05);
     const std::string audio = run("ffprobe -v error -select_streams a:0 -show_entries "
-                                  "stream=codec_name -of csv=p=0 '" + out.string() + "'")
+                                  "stream=codec_name -of csv=p=0 '" +
+                                  out.string() + "'")
                                   .output;
     EXPECT_EQ(audio, "aac\n");
     // Nothing but the output is left in its folder.
@@ -120,7 +120,8 @@ TEST_F(CaptureCli, CtrlCStopsTheCaptureAndLeavesNoFile)
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        if (chdir(kAssets.c_str()) != 0) _exit(99);
+        if (chdir(kAssets.c_str()) != 0)
+            _exit(99);
         freopen("/dev/null", "w", stderr);
         execl(DEMO_CAPTURE, DEMO_CAPTURE, "--size", "640x360", out.c_str(), nullptr);
         _exit(98);

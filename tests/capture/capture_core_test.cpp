@@ -19,7 +19,8 @@ std::optional<Options> parse(std::vector<const char*> args, std::string* error =
 {
     std::string message;
     auto options = parse_options(static_cast<int>(args.size()), args.data(), message);
-    if (error != nullptr) *error = message;
+    if (error != nullptr)
+        *error = message;
     return options;
 }
 
@@ -130,8 +131,8 @@ TEST(ContactSheet, ShrinkingAveragesEachBlockOfPixels)
 {
     // A 4x2 frame: left 2x2 block black and white checks, right block solid red.
     const std::vector<uint8_t> frame = {
-        0,   0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 255, 255, 0, 0, 255,
-        255, 255, 255, 255, 0, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255,
+        0,   0,   0,   255, 255, 255, 255, 255, 255, 0, 0, 255, 255, 0, 0, 255,
+        255, 255, 255, 255, 0,   0,   0,   255, 255, 0, 0, 255, 255, 0, 0, 255,
     };
     Image image{2, 1, std::vector<uint8_t>(8, 0)};
     shrink_into(frame.data(), 4, 2, image, 0, 0, 2, 1);
@@ -146,7 +147,9 @@ TEST(ContactSheet, LaysTilesOnAGridAndLabelsThem)
     const Image& image = sheet.image();
     EXPECT_EQ(image.width, 3 * 32 + 4 * 4u);
     EXPECT_EQ(image.height, 2 * 18 + 3 * 4u);
-    const auto pixel = [&](uint32_t x, uint32_t y) { return image.rgba[(y * image.width + x) * 4]; };
+    const auto pixel = [&](uint32_t x, uint32_t y) {
+        return image.rgba[(y * image.width + x) * 4];
+    };
     EXPECT_EQ(pixel(4 + 31, 4 + 1), 24);  // still background
     sheet.place(0, frame.data(), "");
     EXPECT_EQ(pixel(4 + 31, 4 + 1), 200);
