@@ -41,11 +41,6 @@ constexpr DrawRow kDraws[] = {
     {D3DPT_TRIANGLESTRIP, 1, 2, Draw::plain, Draw::none},    // 4 GU_TRIANGLE_STRIP
 };
 
-constexpr uint32_t kTextureMask = 0x3;
-constexpr uint32_t kColorMask = 0x1C;
-constexpr uint32_t kNormalMask = 0x60;
-constexpr uint32_t kPositionMask = 0x180;
-
 // Which of the four components an input record holds, one bit each.
 enum Fields : unsigned {
     kTexture = 1,
@@ -55,11 +50,14 @@ enum Fields : unsigned {
     kFieldCombinations = 16,
 };
 
+// The 32-bit field codes of gu.h fill their whole fields, so they serve as
+// the fields' masks: any nonzero value in a field means "present".
 constexpr unsigned fields_of(uint32_t vtype)
 {
-    return ((vtype & kTextureMask) != 0 ? kTexture : 0u) |
-           ((vtype & kColorMask) != 0 ? kColor : 0u) | ((vtype & kNormalMask) != 0 ? kNormal : 0u) |
-           ((vtype & kPositionMask) != 0 ? kPosition : 0u);
+    return ((vtype & GU_TEXTURE_32BITF) != 0 ? kTexture : 0u) |
+           ((vtype & GU_COLOR_8888) != 0 ? kColor : 0u) |
+           ((vtype & GU_NORMAL_32BITF) != 0 ? kNormal : 0u) |
+           ((vtype & GU_VERTEX_32BITF) != 0 ? kPosition : 0u);
 }
 
 // Input record size: 8 bytes of texture coordinates, 4 of colour, 12 of
