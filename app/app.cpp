@@ -26,6 +26,38 @@ void report_failure(const char* what, const char* why)
     exit_status = 1;
 }
 
+// What D3DX's answer means for a texture file; the show goes on without it.
+const char* texture_error_text(HRESULT result)
+{
+    switch (result) {
+    case D3DXERR_INVALIDDATA:
+        return "missing, unreadable or not a texture";
+    case D3DERR_NOTAVAILABLE:
+        return "larger than the device allows";
+    case D3DERR_OUTOFVIDEOMEMORY:
+    case E_OUTOFMEMORY:
+        return "out of memory";
+    default:
+        return "the texture could not be made";
+    }
+}
+
+void load_textures()
+{
+    for (IDirect3DTexture9*& slot : texture_slots) {
+        slot = nullptr;
+    }
+    for (const TextureFile& file : kTextureFiles) {
+        const HRESULT result =
+            D3DXCreateTextureFromFileA(device, file.name, &texture_slots[file.slot]);
+        if (FAILED(result)) {
+            texture_slots[file.slot] = nullptr;
+            std::fprintf(stderr, "demo: cannot load \"%s\": %s (0x%08X); drawn untextured\n",
+                         file.name, texture_error_text(result), static_cast<unsigned>(result));
+        }
+    }
+}
+
 // The message loop: a message is handled whenever one waits, and a frame is
 // drawn otherwise; it never sleeps, frames are paced only by Present.
 void run_message_loop()
@@ -63,13 +95,7 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR, int)
 
     if (create_device(window) == 0) {
         gu_attach_device(device);
-
-        for (IDirect3DTexture9*& slot : texture_slots) {
-            slot = nullptr;
-        }
-        for (const TextureFile& file : kTextureFiles) {
-            D3DXCreateTextureFromFileA(device, file.name, &texture_slots[file.slot]);
-        }
+        load_textures();
 
         if (BASS_Init(-1, 44100, 0, window, nullptr)) {
             audio_started = true;
@@ -119,9 +145,11 @@ HRESULT create_device(HWND target_window)
         factory->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, target_window,
                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
     if (FAILED(result)) {
-        char why[64];
-        std::snprintf(why, sizeof why, "CreateDevice failed with 0x%08X",
-                      static_cast<unsigned>(result));
+        const char* reason = result == D3DERR_NOTAVAILABLE
+                                 ? "no hardware device is available (D3DERR_NOTAVAILABLE)"
+                                 : "CreateDevice failed";
+        char why[96];
+        std::snprintf(why, sizeof why, "%s, 0x%08X", reason, static_cast<unsigned>(result));
         report_failure("cannot create the Direct3D 9 device", why);
         return E_FAIL;
     }

@@ -20,6 +20,10 @@
 // signature, and defined by the Windows host.
 HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
                                           IDirect3DTexture9** texture);
+// Its answer for a file it cannot load, as d3dx9.h defines it.
+#ifndef D3DXERR_INVALIDDATA
+#define D3DXERR_INVALIDDATA MAKE_D3DHRESULT(2905)
+#endif
 #else
 #include "platform/win32_subset.h"
 

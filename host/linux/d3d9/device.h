@@ -24,6 +24,7 @@
 #include "host/linux/d3d9/gl_api.h"
 #include "host/linux/d3d9/gl_device.h"
 #include "host/linux/d3d9/gl_state.h"
+#include "host/linux/d3d9/live_objects.h"
 #include "host/linux/d3d9/programs.h"
 #include "host/linux/d3d9/stream_buffer.h"
 #include "platform/platform.h"
@@ -100,6 +101,7 @@ private:
     DWORD state(D3DRENDERSTATETYPE name) const { return render_states_[name]; }
 
     ULONG references_ = 1;
+    LiveObject live_{ObjectKind::device};
     IDirect3D9* factory_ = nullptr;
     HWND hwnd_ = nullptr;           // the application's window, if any
     SDL_Window* window_ = nullptr;  // its SDL window, or our hidden one

@@ -1,5 +1,6 @@
 // Direct3DCreate9 and the factory: it makes devices and nothing else.
 #include "host/linux/d3d9/device.h"
+#include "host/linux/d3d9/live_objects.h"
 
 namespace host_d3d9 {
 namespace {
@@ -53,6 +54,7 @@ private:
     ~Direct3D9() = default;
 
     ULONG references_ = 1;
+    LiveObject live_{ObjectKind::factory};
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/linux/d3d9/gl_api.h"
+#include "host/linux/d3d9/live_objects.h"
 #include "platform/platform.h"
 
 namespace host_d3d9 {
@@ -29,6 +30,7 @@ private:
     ~GlTexture() = default;
 
     ULONG references_ = 1;
+    LiveObject live_{ObjectKind::texture};
     GlDevice* device_;
     GLuint name_;
     uint32_t width_;

@@ -9,8 +9,8 @@
 // out of it.
 //
 // What the desktop produces: a close request (the close button, Alt-F4 when
-// the window manager passes it on as a close, or the process being
-// interrupted) arrives as WM_CLOSE. Esc and Alt-F4 reaching the window as
+// the window manager passes it on as a close, or SIGINT/SIGTERM, see
+// interrupts.h) arrives as WM_CLOSE. Esc and Alt-F4 reaching the window as
 // keys are turned into the same WM_CLOSE, the convention of every PC demo.
 // Other events are drained and dropped.
 //
@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/linux/win32/interrupts.h"
 #include "host/linux/win32/message_queue.h"
 #include "host/linux/win32/sdl_window.h"
 
@@ -202,8 +203,9 @@ void translate_event(const SDL_Event& event)
         }
         break;
     case SDL_QUIT:
-        // SDL's own close of the last window, or SIGINT/SIGTERM. Closes that
-        // duplicate a window's own request are flushed when it is destroyed.
+        // SDL's own close of the last window (or SIGINT/SIGTERM, in a program
+        // that left SDL's signal handlers on). Closes that duplicate a
+        // window's own request are flushed when it is destroyed.
         for (Window& window : windows) {
             request_close(&window);
         }
@@ -213,9 +215,15 @@ void translate_event(const SDL_Event& event)
     }
 }
 
-// Moves what the desktop has to say into the queue, without waiting.
+// Moves what the desktop has to say into the queue, without waiting. An
+// interrupt waits for the program's first window if it has none yet.
 void pump_desktop_events()
 {
+    if (!windows.empty() && win32::take_interrupt()) {
+        for (Window& window : windows) {
+            request_close(&window);
+        }
+    }
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
         return;
     }
