@@ -3,10 +3,13 @@
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "host/linux/win32/interrupts.h"
 #include "host/linux/win32/sdl_window.h"
 #include "platform/win32_subset.h"
 
@@ -310,6 +313,32 @@ TEST_P(Windowing, InterruptClosesEveryWindowOnce)
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[1].window, first);
     EXPECT_EQ(calls[3].window, second);
+}
+
+TEST_P(Windowing, SignalBeforeTheFirstWindowClosesItOnceItExists)
+{
+    win32::close_windows_on_interrupt();
+    ASSERT_EQ(raise(SIGTERM), 0);  // caught: the test goes on
+
+    MSG msg{};
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // no window to close yet
+    HWND window = make_window();
+    ASSERT_NE(window, nullptr);
+    dispatch_waiting();
+    EXPECT_EQ(messages_seen(), (std::vector<UINT>{WM_CLOSE, WM_DESTROY}));
+
+    // One signal, one close: the next window stays open.
+    calls.clear();
+    HWND next = make_window();
+    ASSERT_NE(next, nullptr);
+    dispatch_waiting();
+    EXPECT_TRUE(calls.empty());
+
+    // A second signal of the same kind gets the default action, ending a
+    // program that does not stop.
+    struct sigaction current {};
+    sigaction(SIGTERM, nullptr, &current);
+    EXPECT_EQ(current.sa_handler, SIG_DFL);
 }
 
 TEST_P(Windowing, DestroyingFromTheDestroyHandlerSendsOneDestroy)
