@@ -106,6 +106,24 @@ TEST(MpegScan, TakesTheTagFrameOutOfTheAudio)
     EXPECT_EQ(scan.stream->tag->encoder_padding, 1234u);
 }
 
+TEST(MpegScan, RefusesAFileCutShortOfTheFramesItsTagCounts)
+{
+    const auto stream_of = [](uint32_t announced, int present) {
+        std::vector<uint8_t> data = tag_frame({.frames = announced});
+        append(data, silent_frames(kMpeg1Layer3Stereo128k, present));
+        return data;
+    };
+    const auto cut = scan_mpeg_stream(stream_of(8, 4));
+    EXPECT_FALSE(cut.stream);
+    EXPECT_NE(cut.error.find("cut short"), std::string::npos) << cut.error;
+    EXPECT_NE(cut.error.find("4 of the 8"), std::string::npos) << cut.error;
+
+    // One frame short is a last frame cut by a few bytes: what is there plays.
+    EXPECT_TRUE(scan_mpeg_stream(stream_of(8, 7)).stream);
+    // A tag that counts no frames promises nothing.
+    EXPECT_TRUE(scan_mpeg_stream(stream_of(0, 3)).stream);
+}
+
 TEST(MpegScan, ReadsTagsAsLibmpg123Does)
 {
     // A CRC may sit in the first two bytes after the header; anything else

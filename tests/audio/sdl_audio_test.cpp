@@ -166,8 +166,10 @@ TEST_F(SdlAudioTest, RefusesWhatIsNotAnMp3File)
               std::string::npos);
 }
 
-// Cut, empty and random files: each gives a stream (a cut MP3 still plays
-// what it holds) or an error code with a reason, and never a crash.
+// Cut, empty and random files: each gives a stream (a file cut inside its
+// last frame still plays what it holds) or an error code with a reason, and
+// never a crash; a file cut further short than its tag's frame count is
+// refused.
 TEST_F(SdlAudioTest, DamagedFilesGiveErrorsNotCrashes)
 {
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));

@@ -24,11 +24,19 @@ namespace {
 using namespace capture;
 using Clock = std::chrono::steady_clock;
 
-std::atomic<bool> interrupted{false};
+// The signal that interrupted the capture, or 0.
+std::atomic<int> interrupted{0};
 
-void on_interrupt(int)
+void on_interrupt(int signal_number)
 {
-    interrupted = true;
+    interrupted = signal_number;
+}
+
+// An interrupted capture ends as the signal would have ended it: 130 for
+// SIGINT, 143 for SIGTERM.
+int interrupted_status()
+{
+    return 128 + interrupted;
 }
 
 int fail(const std::string& message)
@@ -122,8 +130,8 @@ int write_sheet(FrameRenderer& renderer, const Options& options, int64_t from, i
     ContactSheet sheet(options.sheet_frames, 320, options.width, options.height);
     std::vector<uint8_t> frame(static_cast<size_t>(options.width) * options.height * 4);
     for (size_t i = 0; i < positions.size(); ++i) {
-        if (interrupted)
-            return 130;
+        if (interrupted != 0)
+            return interrupted_status();
         renderer.render(static_cast<int32_t>(positions[i]), frame);
         sheet.place(static_cast<int>(i), frame.data(), format_time(positions[i]));
     }
@@ -192,11 +200,8 @@ int write_frames(FrameRenderer& renderer, const Options& options, const std::vec
     std::vector<uint8_t> frame(static_cast<size_t>(options.width) * options.height * 4);
     Progress progress(frames);
     for (int64_t k = 0; k < frames; ++k) {
-        if (interrupted) {
-            encoder.abort();
-            std::fprintf(stderr, "\ndemo-capture: interrupted; no video written\n");
-            return 130;
-        }
+        if (interrupted != 0)
+            break;
         renderer.render(
             static_cast<int32_t>(from + k * step), frame,
             gl_rows ? host_d3d9::RowOrder::bottom_first : host_d3d9::RowOrder::top_first);
@@ -209,6 +214,13 @@ int write_frames(FrameRenderer& renderer, const Options& options, const std::vec
         if (video && !encoder.submit(frame))
             break;  // ffmpeg stopped: finish() says why
         progress.update(k + 1, k + 1 == frames);
+    }
+    // Ffmpeg may have seen the interrupt too (Ctrl-C reaches the whole
+    // process group) and stopped: the interrupt is the reason, not ffmpeg.
+    if (interrupted != 0) {
+        encoder.abort();
+        std::fprintf(stderr, "\ndemo-capture: interrupted; no video written\n");
+        return interrupted_status();
     }
     if (!video)
         return 0;
@@ -262,6 +274,10 @@ int main(int argc, char** argv)
     FrameRenderer renderer;
     if (!renderer.open(static_cast<int>(options->width), static_cast<int>(options->height), error))
         return fail(error);
+    // A texture that does not load leaves its geometry untextured in every
+    // frame; the capture goes on, but says so, as demo-still does.
+    for (const std::string& warning : renderer.texture_warnings())
+        std::fprintf(stderr, "demo-capture: warning: %s\n", warning.c_str());
 
     int status = 0;
     if (options->sheet_frames > 0) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "host/common/audio/mpeg_stream.h"
+
 namespace capture {
 
 namespace {
@@ -28,10 +30,47 @@ void put_u16(uint8_t* p, uint16_t v)
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
+// The whole file, or nothing with the system's reason in error.
+std::optional<std::vector<uint8_t>> read_whole_file(const std::string& path, std::string& error)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::vector<uint8_t> data;
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        data.insert(data.end(), chunk, chunk + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        error = "read error";
+        return std::nullopt;
+    }
+    return data;
+}
+
 }  // namespace
 
 std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::string& error)
 {
+    // The demo's audio library scans a file before decoding it and refuses
+    // what is not MPEG audio; libmpg123 alone decodes a WAV file or random
+    // bytes into a few kilobytes of noise. The same scan makes the capture
+    // refuse exactly the files the demo refuses, for the same reason.
+    const std::optional<std::vector<uint8_t>> file = read_whole_file(path, error);
+    if (!file) {
+        return std::nullopt;
+    }
+    const audio::ScanResult scan = audio::scan_mpeg_stream(*file);
+    if (!scan.stream) {
+        error = scan.error;
+        return std::nullopt;
+    }
+
     int result = MPG123_OK;
     Handle handle(mpg123_new(nullptr, &result));
     if (!handle) {

@@ -10,7 +10,8 @@
 namespace capture {
 
 // Decodes a whole MP3 file with libmpg123 (gapless). Null with a reason in
-// error when the file cannot be read or is not 44100 Hz stereo MPEG audio.
+// error when the file cannot be read, is not MPEG audio by the audio
+// library's scan (as the demo judges it), or not 44100 Hz stereo.
 std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::string& error);
 
 // Writes pcm as a 44100 Hz stereo 16-bit WAV file. False with a reason on failure.

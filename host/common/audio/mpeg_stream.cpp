@@ -268,6 +268,17 @@ ScanResult scan_mpeg_stream(std::span<const uint8_t> data)
                                   : "the file ends inside its first MPEG audio frame";
         return result;
     }
+    // A tag that counts more frames than the file holds marks a file cut
+    // short (a download broken off, a copy interrupted); playing the rest
+    // would end the show early as if nothing were wrong. One frame of slack
+    // covers a last frame cut by a few bytes, and encoders that count the
+    // tag frame itself.
+    if (stream.tag && stream.tag->frames > uint64_t{stream.audio_frames} + 1) {
+        result.error = "the file is cut short: it holds " + std::to_string(stream.audio_frames) +
+                       " of the " + std::to_string(stream.tag->frames) +
+                       " audio frames its tag announces";
+        return result;
+    }
     // A lone frame followed by something that is neither a tag nor the end
     // is a chance match of four bytes, not a stream.
     const bool lone = stream.audio_frames == 1 && !stream.tag;

@@ -66,7 +66,9 @@ struct ScanResult {
 // share version, layer, sample rate and channel count, and anything after the
 // last complete frame (ID3v1 or APE tags, a truncated frame, junk). Refused:
 // a stream whose first frame is not at the start of the data, other layers,
-// free-format bitrates, and a tag frame with no audio after it.
+// free-format bitrates, a tag frame with no audio after it, and a stream with
+// fewer frames than its tag counts (less one: the last may be cut), which is
+// a file cut short.
 ScanResult scan_mpeg_stream(std::span<const uint8_t> data);
 
 // The decoder delay of the layer III synthesis filter bank, in samples: a

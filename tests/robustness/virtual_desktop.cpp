@@ -1,0 +1,142 @@
+#include "tests/robustness/virtual_desktop.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace test_support {
+
+namespace {
+
+// The window's title, or "" when it has none.
+std::string title_of(Display* display, Window window)
+{
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) == 0 || name == nullptr) {
+        return "";
+    }
+    std::string title = name;
+    XFree(name);
+    return title;
+}
+
+bool viewable(Display* display, Window window)
+{
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) != 0 &&
+           attributes.map_state == IsViewable;
+}
+
+std::optional<Window> find_viewable(Display* display, const std::string& title)
+{
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) {
+        return std::nullopt;
+    }
+    std::optional<Window> found;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        if (title_of(display, children[i]) == title && viewable(display, children[i])) {
+            found = children[i];
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
+}
+
+// Windows may come and go between two requests: an error about a window
+// that is gone is not this test's failure.
+int ignore_errors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+}  // namespace
+
+VirtualDesktop::VirtualDesktop(const std::filesystem::path& folder)
+{
+    // A display number of this test process's own, the next one when a
+    // server already holds it. (Xvfb's -displayfd choice races when several
+    // servers start at once.)
+    const int first = 100 + static_cast<int>(getpid() % 20000) * 10;
+    for (int display = first; display < first + 10 && connection_ == nullptr; ++display) {
+        start_server(folder, display);
+    }
+    XSetErrorHandler(ignore_errors);
+}
+
+void VirtualDesktop::start_server(const std::filesystem::path& folder, int display)
+{
+    const std::string name = std::string(":").append(std::to_string(display));
+    server_ = std::make_unique<ChildProcess>(ChildOptions{
+        {"/usr/bin/Xvfb", name, "-screen", "0", "1280x720x24", "-nolisten", "tcp"}, folder, {}});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (server_->started() && !server_->ended() && std::chrono::steady_clock::now() < deadline) {
+        connection_ = XOpenDisplay(name.c_str());
+        if (connection_ != nullptr) {
+            display_name_ = name;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+VirtualDesktop::~VirtualDesktop()
+{
+    if (connection_ != nullptr) {
+        XCloseDisplay(connection_);
+    }
+    server_->send(SIGTERM);
+    server_->wait(std::chrono::seconds(5));
+}
+
+std::optional<Window> VirtualDesktop::wait_for_window(const std::string& title,
+                                                      std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (ready() && std::chrono::steady_clock::now() < deadline) {
+        if (const auto window = find_viewable(connection_, title)) {
+            return window;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::nullopt;
+}
+
+void VirtualDesktop::close_window(Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(connection_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] =
+        static_cast<long>(XInternAtom(connection_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(connection_, window, False, NoEventMask, &event);
+    XFlush(connection_);
+}
+
+void VirtualDesktop::press_key(Window window, KeySym key)
+{
+    XSetInputFocus(connection_, window, RevertToParent, CurrentTime);
+    XSync(connection_, False);
+    // The program must see the focus before the key, as it would with a
+    // user's hand on the keyboard.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const KeyCode code = XKeysymToKeycode(connection_, key);
+    XTestFakeKeyEvent(connection_, code, True, CurrentTime);
+    XTestFakeKeyEvent(connection_, code, False, CurrentTime);
+    XFlush(connection_);
+}
+
+}  // namespace test_support
