@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native build with its unit,
-# device and end-to-end tests, and the Windows build under Wine.
+# Builds everything and runs every test:
+#   1. the native build with its unit, device and end-to-end tests, and the
+#      Windows build under Wine;
+#   2. the sanitizer build (address, leak, undefined behaviour): every native
+#      test again, then a capture of the whole show;
+#   3. each fuzzer (DDS textures, MP3 streams) for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,3 +12,6 @@ scripts/install-deps.sh --windows
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)"
 ctest --preset native -j "$(nproc)"
+
+scripts/sanitize.sh
+scripts/fuzz.sh 60

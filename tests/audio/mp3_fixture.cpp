@@ -132,9 +132,13 @@ std::vector<int16_t> reference_decode(std::span<const uint8_t> mp3, uint32_t* ra
     for (;;) {
         size_t got = 0;
         const int status = mpg123_read(handle.get(), chunk, sizeof chunk, &got);
-        const size_t at = out.size();
-        out.resize(at + got / 2);
-        std::memcpy(out.data() + at, chunk, got / 2 * 2);
+        // Reads that bring no samples leave an empty vector's data() null,
+        // and memcpy from or to null is undefined even for zero bytes.
+        if (got >= 2) {
+            const size_t at = out.size();
+            out.resize(at + got / 2);
+            std::memcpy(out.data() + at, chunk, got / 2 * 2);
+        }
         if (status != MPG123_OK && status != MPG123_NEW_FORMAT) {
             break;
         }

@@ -7,6 +7,7 @@
 
 #include "host/common/audio/mpeg_stream.h"
 #include "tests/audio/mp3_fixture.h"
+#include "tests/audio/mpeg_frames.h"
 
 namespace {
 
@@ -152,6 +153,26 @@ TEST(Mpg123Decoder, OtherRatesAreResampledToTheOutputRate)
     ASSERT_EQ(decoded.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_NEAR(static_cast<double>(decoded[i]), 2.0 * static_cast<double>(expected[i]), 3.0);
+    }
+}
+
+// A LAME tag announcing four billion frames and an encoder delay longer than
+// the one frame after it, then an ID3v2 header of no known version claiming
+// 768 bytes where one is left: libmpg123's scan fails seeking past the end to
+// skip the tag, and the length it reports stays the tag's, 4.9e12 samples.
+// Decoding used to make room for all of them first (about 20 TB).
+TEST(Mpg123Decoder, ALengthTheScanCouldNotCountIsNotMadeRoomFor)
+{
+    std::vector<uint8_t> file = tag_frame({.frames = 0xFFFFFFFF, .delay = 2768, .padding = 0});
+    append(file, silent_frame(kMpeg1Layer3Stereo128k));
+    append(file, {'I', 'D', '3', 0, 0, 0, 0, 0, 6, 0, 0});
+
+    audio::DecodeOutcome outcome;
+    ASSERT_NO_THROW(outcome = audio::decode_mp3_mpg123(file, 44100));
+    if (outcome.audio) {
+        EXPECT_LE(outcome.audio->source_frames, 1152u);
+    } else {
+        EXPECT_EQ(outcome.error, BASS_ERROR_FILEFORM) << outcome.reason;
     }
 }
 

@@ -129,11 +129,16 @@ DecodeOutcome decode_mp3_mpg123(std::span<const uint8_t> file, uint32_t output_r
 
     // The scan reads every frame header (the exact positioning that
     // BASS_STREAM_PRESCAN asks for) and gives the decoded length in advance.
-    mpg123_scan(handle.get());
+    // Only a length it counted is made room for: when the scan fails (it
+    // seeks past the end of the data to skip an ID3v2 tag that claims more
+    // bytes than are left), libmpg123 still reports the length the Xing tag
+    // announced, and a tag may announce four billion frames.
     std::vector<int16_t> samples;
-    const off_t expected = mpg123_length(handle.get());
-    if (expected > 0) {
-        samples.reserve(static_cast<size_t>(expected) * 2);
+    if (mpg123_scan(handle.get()) == MPG123_OK) {
+        const off_t expected = mpg123_length(handle.get());
+        if (expected > 0) {
+            samples.reserve(static_cast<size_t>(expected) * 2);
+        }
     }
 
     // libmpg123's first read reports the format with no data; MPG123_DONE can
