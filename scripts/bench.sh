@@ -30,12 +30,9 @@ native_build=$root/build/native
 windows_build=$root/build/windows
 with_wine=1
 
-say() { echo "bench: $*" >&2; }
-fail() {
-    say "$*"
-    exit 1
-}
-usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
+tag=bench
+# shellcheck source=scripts/messages.sh
+source "$root/scripts/messages.sh"
 
 while [[ $# -gt 0 ]]; do
     case $1 in

@@ -26,12 +26,9 @@ seconds=60
 parallel=0
 targets=()
 
-say() { echo "fuzz: $*" >&2; }
-fail() {
-    say "$*"
-    exit 1
-}
-usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
+tag=fuzz
+# shellcheck source=scripts/messages.sh
+source "$root/scripts/messages.sh"
 
 while [[ $# -gt 0 ]]; do
     case $1 in

@@ -41,13 +41,14 @@ report_pattern='ERROR: [A-Za-z]*Sanitizer|SUMMARY: [A-Za-z]*Sanitizer|runtime er
 started=$SECONDS
 step_started=$SECONDS
 
-say() { echo "sanitize: $*" >&2; }
+tag=sanitize
+# shellcheck source=scripts/messages.sh
+source "$root/scripts/messages.sh"
 fail() {
     say "FAILED: $*"
     say "total time $((SECONDS - started)) s"
     exit 1
 }
-usage() { awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; }
 bad_usage() {
     say "$*"
     usage >&2
