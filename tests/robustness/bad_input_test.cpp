@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "tests/robustness/case_folder.h"
+#include "tests/robustness/clean_end.h"
 #include "tests/support/child_process.h"
 #include "tools/still/png_writer.h"
 
@@ -34,6 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::ChildOptions;
 using test_support::ChildResult;
+using test_support::ended_cleanly;
 
 const fs::path kGoodFiles = ROBUSTNESS_ASSET_DIR;  // the four textures and a 1 s demo.mp3
 const fs::path kCaseRoot = ROBUSTNESS_CASE_DIR;
@@ -267,22 +269,6 @@ std::vector<std::string> lines_starting(const std::string& output, const std::st
 bool contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
-}
-
-// A run that ended by itself, with no sanitizer report and no Direct3D
-// object left unreleased (the Linux device lists those at exit).
-::testing::AssertionResult ended_cleanly(const ChildResult& result)
-{
-    if (!result.exited || result.timed_out) {
-        return ::testing::AssertionFailure() << result.describe() << "; output:\n" << result.output;
-    }
-    if (test_support::has_sanitizer_report(result.output)) {
-        return ::testing::AssertionFailure() << "a sanitizer reported:\n" << result.output;
-    }
-    if (contains(result.output, "never released")) {
-        return ::testing::AssertionFailure() << "objects left unreleased:\n" << result.output;
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // A case's folder holds the good files, one of them damaged; the programs

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "tests/robustness/case_folder.h"
+#include "tests/robustness/clean_end.h"
 #include "tests/robustness/virtual_desktop.h"
 #include "tests/support/child_process.h"
 
@@ -114,12 +115,6 @@ std::vector<std::pair<std::string, std::string>> headless_environment(const std:
     return {{"DISPLAY", display}, {"SDL_VIDEODRIVER", "x11"}, {"SDL_AUDIODRIVER", "dummy"}};
 }
 
-void expect_clean_output(const ChildResult& result)
-{
-    EXPECT_FALSE(test_support::has_sanitizer_report(result.output)) << result.output;
-    EXPECT_EQ(result.output.find("never released"), std::string::npos) << result.output;
-}
-
 // ---------------------------------------------------------------------------
 // The demo
 
@@ -153,7 +148,7 @@ TEST_P(DemoInterrupted, EndsAtOnceWithItsNormalStatus)
     const ChildResult result = demo.wait(kEndsAtOnce);
     EXPECT_TRUE(result.exited && result.exit_status == 0) << result.describe() << "\n"
                                                           << result.output;
-    expect_clean_output(result);
+    EXPECT_TRUE(test_support::ended_cleanly(result));
 }
 
 std::string case_name(const ::testing::TestParamInfo<std::tuple<Action, size_t>>& info)
@@ -190,7 +185,7 @@ TEST_P(CaptureInterrupted, EndsWithTheSignalsStatusAndLeavesNoFile)
     EXPECT_TRUE(result.exited && result.exit_status == 128 + signal_of(action))
         << result.describe() << "\n"
         << result.output;
-    expect_clean_output(result);
+    EXPECT_TRUE(test_support::ended_cleanly(result));
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(entry.is_symlink() || name.rfind("output-", 0) == 0) << "left behind: " << name;

@@ -1,22 +1,17 @@
 #include "tools/capture/music.h"
 
-#include <mpg123.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "host/common/audio/mpeg_stream.h"
+#include "host/linux/audio/mpg123_decoder.h"
 
 namespace capture {
 
 namespace {
 
-struct HandleDeleter {
-    void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }
-};
-using Handle = std::unique_ptr<mpg123_handle, HandleDeleter>;
+constexpr uint32_t kShowRate = 44100;
 
 void put_u32(uint8_t* p, uint32_t v)
 {
@@ -57,10 +52,10 @@ std::optional<std::vector<uint8_t>> read_whole_file(const std::string& path, std
 
 std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::string& error)
 {
-    // The demo's audio library scans a file before decoding it and refuses
-    // what is not MPEG audio; libmpg123 alone decodes a WAV file or random
-    // bytes into a few kilobytes of noise. The same scan makes the capture
-    // refuse exactly the files the demo refuses, for the same reason.
+    // The demo's audio library reads the music: the same scan refuses the
+    // same files for the same reasons (libmpg123 alone decodes a WAV file or
+    // random bytes into a few kilobytes of noise), and the same decoder puts
+    // the same samples at the same byte positions.
     const std::optional<std::vector<uint8_t>> file = read_whole_file(path, error);
     if (!file) {
         return std::nullopt;
@@ -70,41 +65,26 @@ std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::s
         error = scan.error;
         return std::nullopt;
     }
-
-    int result = MPG123_OK;
-    Handle handle(mpg123_new(nullptr, &result));
-    if (!handle) {
-        error = mpg123_plain_strerror(result);
+    const audio::DecodeOutcome decoded = audio::decode_mp3_mpg123(*file, kShowRate);
+    if (!decoded.audio) {
+        error = decoded.reason;
         return std::nullopt;
     }
-    // Only MPEG audio at the show's rate: no resampling, no format surprises.
-    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    mpg123_format_none(handle.get());
-    mpg123_format(handle.get(), 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_open(handle.get(), path.c_str()) != MPG123_OK) {
-        error = errno != 0 ? std::strerror(errno) : mpg123_strerror(handle.get());
+    // Positions count at the stream's own rate: any other would move the
+    // pictures against the sound.
+    if (decoded.audio->source_rate != kShowRate) {
+        error = "the music is " + std::to_string(decoded.audio->source_rate) +
+                " Hz; the show's clock counts at 44100 Hz";
         return std::nullopt;
     }
-
-    std::vector<uint8_t> pcm;
-    unsigned char chunk[65536];
-    for (;;) {
-        size_t done = 0;
-        result = mpg123_read(handle.get(), chunk, sizeof chunk, &done);
-        pcm.insert(pcm.end(), chunk, chunk + done);
-        if (result == MPG123_DONE) {
-            break;
-        }
-        if (result == MPG123_NEW_FORMAT || result == MPG123_OK) {
-            continue;
-        }
-        error = std::string("not decodable MPEG audio at 44100 Hz stereo (") +
-                mpg123_strerror(handle.get()) + ")";
-        return std::nullopt;
-    }
-    if (pcm.empty()) {
+    const std::vector<int16_t>& samples = decoded.audio->samples;
+    if (samples.empty()) {
         error = "no audio in the file";
         return std::nullopt;
+    }
+    std::vector<uint8_t> pcm(samples.size() * 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        put_u16(&pcm[2 * i], static_cast<uint16_t>(samples[i]));
     }
     return pcm;
 }
