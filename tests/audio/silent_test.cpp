@@ -60,10 +60,12 @@ TEST_F(SilentTest, AnUnknownDriverPlaysOnTheClockAndSaysSoOnce)
     EXPECT_LE(static_cast<double>(moved), seconds_since(started) * kBytesPerSecond + 4);
 
     // 80 ms before the end: it stops after that much time, and frees itself.
+    // The upper limit only catches a stream that never stops: a loaded
+    // machine may take long to get round to the readings.
     ASSERT_TRUE(BASS_ChannelSetPosition(stream, (44100 - 3528) * 4, BASS_POS_BYTE));
     const auto moved_at = Clock::now();
     QWORD last = 0;
-    while (BASS_ChannelIsActive(stream) == BASS_ACTIVE_PLAYING && seconds_since(moved_at) < 3) {
+    while (BASS_ChannelIsActive(stream) == BASS_ACTIVE_PLAYING && seconds_since(moved_at) < 30) {
         const QWORD position = BASS_ChannelGetPosition(stream, BASS_POS_BYTE);
         if (position == ~QWORD{0}) {
             break;
@@ -72,7 +74,7 @@ TEST_F(SilentTest, AnUnknownDriverPlaysOnTheClockAndSaysSoOnce)
         last = position;
     }
     EXPECT_GE(seconds_since(moved_at), 0.075);
-    EXPECT_LT(seconds_since(moved_at), 3.0);
+    EXPECT_LT(seconds_since(moved_at), 30.0);
     EXPECT_EQ(BASS_ChannelIsActive(stream), DWORD{BASS_ACTIVE_STOPPED});
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
