@@ -12,6 +12,9 @@ scripts/install-deps.sh --windows
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)"
 ctest --preset native -j "$(nproc)"
+if ! why=$(scripts/wine-can-run.sh 2>&1); then
+    echo "test: the Windows build was cross-compiled but not run under Wine: $why" >&2
+fi
 
 scripts/sanitize.sh
 scripts/fuzz.sh 60

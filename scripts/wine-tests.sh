@@ -13,7 +13,8 @@
 # Environment: WINE_TESTS_WORK (work directory), DEMO_ASSETS_TOOL, DEMO_STILL_TOOL,
 # IMAGE_COMPARE_TOOL, DDS_UNCOMPRESSED_TOOL (native tools); the defaults are those
 # of build/native.
-# Exits 77 (skipped) when Wine, Xvfb or the cross compiler is not installed.
+# Exits 77 (skipped) when Wine, Xvfb or the cross compiler is not installed, or
+# when this machine cannot run 32-bit programs (scripts/wine-can-run.sh).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -88,11 +89,20 @@ fail() {
 
 require_tools() {
     local missing=()
-    for tool in wine wineserver wineboot xvfb-run i686-w64-mingw32-g++ cmake; do
+    for tool in i686-w64-mingw32-g++ cmake; do
         command -v "$tool" >/dev/null || missing+=("$tool")
     done
     if [[ ${#missing[@]} -gt 0 ]]; then
         say "skipped: ${missing[*]} not installed (scripts/install-deps.sh --windows installs them)"
+        exit 77
+    fi
+}
+
+# Skips (77) where Wine cannot run the Windows build.
+require_wine() {
+    local why
+    if ! why=$("$root/scripts/wine-can-run.sh" 2>&1); then
+        say "skipped: $why"
         exit 77
     fi
 }
@@ -162,7 +172,9 @@ require_setup() {
 
 cmd_setup() {
     mkdir -p "$work"
+    # The cross build is checked wherever it can be made, Wine or not.
     cross_build
+    require_wine
     make_prefix
     make_assets
     say "ready: $demo_exe, $probe_exe, prefix and assets in $work"
@@ -295,6 +307,7 @@ main() {
     setup | demo-plays-to-the-end | demo-without-music-fails | renderers-agree | \
         dds-reader-matches-d3dx)
         require_tools
+        [[ $command == setup ]] || require_wine
         "cmd_${command//-/_}"
         ;;
     cleanup) cmd_cleanup ;;

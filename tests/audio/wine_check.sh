@@ -3,7 +3,8 @@
 #   wine_check.sh <audio_probe.exe> <audio-reference> <work directory>
 # audio_probe.exe comes from the Windows build (cmake --preset windows, then
 # cmake --build --preset windows --target audio_probe); this script builds
-# nothing and exits 77 (skipped) when the probe or Wine is missing.
+# nothing and exits 77 (skipped) when the probe or Wine is missing, or when
+# this machine cannot run 32-bit programs.
 #
 # Checks:
 #  - decoding: for MP3s of several kinds, ACM's decode (trimmed by the LAME
@@ -30,12 +31,10 @@ if [[ ! -f $probe ]]; then
     say "skipped: $probe is not built (cmake --preset windows && cmake --build --preset windows --target audio_probe)"
     exit 77
 fi
-for tool in wine wineserver wineboot; do
-    if ! command -v "$tool" >/dev/null; then
-        say "skipped: $tool is not installed (scripts/install-deps.sh --windows)"
-        exit 77
-    fi
-done
+if ! why=$("$(dirname "$0")/../../scripts/wine-can-run.sh" 2>&1); then
+    say "skipped: $why"
+    exit 77
+fi
 
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
