@@ -405,7 +405,7 @@ TEST_F(Scripts, Scene5ShrinksTheTreeFromT24WithoutALowerBound)
 {
     // At t = 20 the shrinking formula would give cos(-pi / 4) = 0.7071.
     EXPECT_EQ(flat(frame(scene_5, 1510800).tree_base), flat(diag(1)));
-    EXPECT_EQ(flat(plan_scene_5(24.0f).tree.base), flat(diag(1)));  // cos 0 either way
+    EXPECT_EQ(flat(plan_scene_5(24.0f).tree.base), flat(diag(1)));             // cos 0 either way
     expect_matrix_near(frame(scene_5, 2115120).tree_base, diag(0.70710678f));  // t = 28
     EXPECT_NEAR(plan_scene_5(32.0f).tree.base.m[0][0], 0.0f, 1e-6f);
     expect_matrix_near(plan_scene_5(40.0f).tree.base, diag(-1.0f));
@@ -414,7 +414,7 @@ TEST_F(Scripts, Scene5ShrinksTheTreeFromT24WithoutALowerBound)
 
 TEST_F(Scripts, Scene5CrownClosesFromT12UntilTheChildrenCoincide)
 {
-    EXPECT_EQ(plan_scene_5(12.0f).tree.spread, 0.9424779f);  // 0.9424779 - 0 either way
+    EXPECT_EQ(plan_scene_5(12.0f).tree.spread, 0.9424779f);        // 0.9424779 - 0 either way
     EXPECT_FLOAT_EQ(plan_scene_5(20.0f).tree.spread, 0.5424779f);  // 0.9424779 - 8 x 0.05
     EXPECT_GT(plan_scene_5(30.8f).tree.spread, 0.0f);
     EXPECT_EQ(plan_scene_5(30.9f).tree.spread, 0.0f);
