@@ -79,9 +79,13 @@ ULONG ReferenceCount::release()
     ++release_calls_;
     if (count_ == 0) {
         ++over_releases_;
-        return 0;
+    } else {
+        --count_;
     }
-    return --count_;
+    if (on_release_) {
+        on_release_(count_);
+    }
+    return count_;
 }
 
 HRESULT RecordingDevice::Present(const RECT* source_rect, const RECT* dest_rect,
@@ -236,6 +240,9 @@ HRESULT RecordingFactory::CreateDevice(UINT adapter, D3DDEVTYPE device_type, HWN
     if (SUCCEEDED(create_device_result_)) {
         devices_.push_back(std::make_unique<RecordingDevice>());
         record.device = devices_.back().get();
+        if (on_create_device_) {
+            on_create_device_(*record.device);
+        }
     }
     if (device != nullptr) {
         *device = record.device;

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -137,7 +138,12 @@ public:
     int release_calls() const { return release_calls_; }
     int over_releases() const { return over_releases_; }
 
+    // Called after every Release with the new count, so a test can see the
+    // order in which objects of different kinds are let go.
+    void set_on_release(std::function<void(ULONG)> hook) { on_release_ = std::move(hook); }
+
 private:
+    std::function<void(ULONG)> on_release_;
     ULONG count_ = 1;
     int add_ref_calls_ = 0;
     int release_calls_ = 0;
@@ -153,6 +159,7 @@ public:
 
     const std::string& label() const { return label_; }
     const ReferenceCount& references() const { return refs_; }
+    ReferenceCount& references() { return refs_; }
 
 private:
     std::string label_;
@@ -198,6 +205,7 @@ public:
     void set_present_result(HRESULT result) { present_result_ = result; }
 
     const ReferenceCount& references() const { return refs_; }
+    ReferenceCount& references() { return refs_; }
 
 private:
     void record_draw(call::Draw draw, uint64_t records, uint64_t indices, const void* vertex_data,
@@ -238,6 +246,11 @@ public:
 
     // The result CreateDevice returns from now on; a success code creates devices.
     void set_create_device_result(HRESULT result) { create_device_result_ = result; }
+    // Called with every device this factory creates, before CreateDevice returns.
+    void set_on_create_device(std::function<void(RecordingDevice&)> hook)
+    {
+        on_create_device_ = std::move(hook);
+    }
 
     const std::vector<CreateDeviceCall>& create_device_calls() const { return create_calls_; }
     // The devices created so far, in order of creation; they live as long as the factory.
@@ -245,10 +258,12 @@ public:
     RecordingDevice* device(size_t i) const { return devices_.at(i).get(); }
 
     const ReferenceCount& references() const { return refs_; }
+    ReferenceCount& references() { return refs_; }
 
 private:
     ReferenceCount refs_;
     HRESULT create_device_result_ = D3D_OK;
+    std::function<void(RecordingDevice&)> on_create_device_;
     std::vector<CreateDeviceCall> create_calls_;
     std::vector<std::unique_ptr<RecordingDevice>> devices_;
 };

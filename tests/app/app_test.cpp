@@ -11,6 +11,7 @@
 #include "host/recording/recording_device.h"
 #include "scene/scene.h"
 #include "tests/app/fake_platform.h"
+#include "tests/support/device_calls.h"
 
 namespace {
 
@@ -70,8 +71,140 @@ protected:
         }
     }
 
+    // How many calls the device had received when the event first happened.
+    static size_t device_calls_at(const std::string& event)
+    {
+        const auto it = std::find(fake::events.begin(), fake::events.end(), event);
+        EXPECT_NE(it, fake::events.end()) << event;
+        return it == fake::events.end()
+                   ? 0
+                   : fake::device_calls_at_event[static_cast<size_t>(it - fake::events.begin())];
+    }
+
     std::string error_output;
 };
+
+TEST_F(AppTest, StartsUpAndShutsDownInOrder)
+{
+    fake::audio.active_ticks = 1;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(fake::events,
+              (std::vector<std::string>{
+                  "RegisterClassExA", "CreateWindowExA", "Direct3DCreate9", "CreateDevice",
+                  "load tree.dds", "load grass.dds", "load ground.dds", "load leaf.dds",
+                  "BASS_Init", "BASS_StreamCreateFile", "BASS_ChannelPlay",
+                  "BASS_ChannelSetPosition", "ShowWindow", "UpdateWindow",
+                  // One frame, then the stopped channel ends the show.
+                  "tick", "tick", "post 0x0002", "dispatch 0x0002",
+                  // Audio first, then the texture slots 0, 1, 2 and 4, the device, the factory.
+                  "BASS_Free", "release tree.dds", "release leaf.dds", "release ground.dds",
+                  "release grass.dds", "release device", "release factory", "PostQuitMessage",
+                  "dispatch 0x0012", "UnregisterClassA"}));
+
+    // The layer is attached before the textures load (its eleven switch-off
+    // calls end with light 3), and the scene is generated between the audio
+    // start and the opening of the stream (its start-up states end by unbinding
+    // the texture).
+    const RecordingDevice* recorded = device();
+    ASSERT_NE(recorded, nullptr);
+    const auto& calls = recorded->calls();
+    const size_t at_load = device_calls_at("load tree.dds");
+    ASSERT_EQ(at_load, 11u) << listing(calls);
+    EXPECT_EQ(calls[at_load - 1], light_enable(3, 0));
+    const size_t at_audio = device_calls_at("BASS_Init");
+    EXPECT_EQ(at_audio, at_load);
+    const size_t at_stream = device_calls_at("BASS_StreamCreateFile");
+    ASSERT_GT(at_stream, at_audio);
+    EXPECT_EQ(calls[at_audio], render_state(D3DRS_ZFUNC, D3DCMP_LESSEQUAL));
+    EXPECT_EQ(calls[at_stream - 1], no_texture(0));
+    EXPECT_EQ(device_calls_at("ShowWindow"), at_stream);
+}
+
+TEST_F(AppTest, PassesTheDocumentedArgumentsToTheWindowAudioAndStreamCalls)
+{
+    fake::audio.active_ticks = 2;
+    EXPECT_EQ(run(), 0);
+    const HINSTANCE module = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
+    const HWND window = fake::window_handle();
+
+    // The program's own module handle, asked for without a name.
+    ASSERT_FALSE(fake::windowing.module_name_given.empty());
+    for (bool named : fake::windowing.module_name_given) {
+        EXPECT_FALSE(named);
+    }
+
+    const WNDCLASSEXA& wc = fake::windowing.window_class;
+    EXPECT_EQ(wc.cbSize, sizeof(WNDCLASSEXA));  // 48 on 32-bit Windows
+    EXPECT_EQ(wc.style, 0x40u);                 // CS_CLASSDC
+    EXPECT_EQ(wc.lpfnWndProc, &window_proc);
+    EXPECT_EQ(wc.cbClsExtra, 0);
+    EXPECT_EQ(wc.cbWndExtra, 0);
+    EXPECT_EQ(wc.hInstance, module);
+    EXPECT_EQ(wc.hIcon, nullptr);
+    EXPECT_EQ(wc.hCursor, nullptr);
+    EXPECT_EQ(wc.hbrBackground, nullptr);
+    EXPECT_EQ(wc.lpszMenuName, nullptr);
+    EXPECT_EQ(fake::windowing.class_name, "PSP GUM");
+    EXPECT_EQ(wc.hIconSm, nullptr);
+
+    const fake::CreateWindowArgs& w = fake::windowing.created;
+    EXPECT_EQ(w.ex_style, 0u);
+    EXPECT_EQ(w.class_name, "PSP GUM");
+    EXPECT_EQ(w.title, "PSP Vemro LIB");
+    EXPECT_EQ(w.style, 0x00CF0000u);  // WS_OVERLAPPEDWINDOW
+    EXPECT_EQ(w.x, 100);
+    EXPECT_EQ(w.y, 100);
+    EXPECT_EQ(w.width, 960);
+    EXPECT_EQ(w.height, 544);
+    EXPECT_EQ(w.parent, nullptr);
+    EXPECT_EQ(w.menu, nullptr);
+    EXPECT_EQ(w.instance, module);
+    EXPECT_EQ(w.param, nullptr);
+
+    // The default output at 44100 Hz, no flags, on the window, no class identifier.
+    ASSERT_EQ(fake::audio.inits.size(), 1u);
+    EXPECT_EQ(fake::audio.inits[0].device, -1);
+    EXPECT_EQ(fake::audio.inits[0].frequency, 44100u);
+    EXPECT_EQ(fake::audio.inits[0].flags, 0u);
+    EXPECT_EQ(fake::audio.inits[0].window, window);
+    EXPECT_EQ(fake::audio.inits[0].class_id, nullptr);
+
+    // The whole of "demo.mp3" by name, exactly positioned and freed at its end.
+    ASSERT_EQ(fake::audio.streams.size(), 1u);
+    EXPECT_EQ(fake::audio.streams[0].memory, FALSE);
+    EXPECT_EQ(fake::audio.streams[0].file, "demo.mp3");
+    EXPECT_EQ(fake::audio.streams[0].offset, 0u);
+    EXPECT_EQ(fake::audio.streams[0].length, 0u);
+    EXPECT_EQ(fake::audio.streams[0].flags, 0x60000u);
+    const DWORD stream = fake::audio.stream_handle;
+    EXPECT_EQ(fake::audio.plays, (std::vector<std::pair<DWORD, BOOL>>{{stream, FALSE}}));
+    // Seeked to the show's start, byte 0, as a byte position (mode 0).
+    EXPECT_EQ(fake::audio.set_position_calls, (std::vector<std::pair<DWORD, DWORD>>{{stream, 0u}}));
+    EXPECT_EQ(fake::audio.set_position, 0u);
+    EXPECT_EQ(fake::audio.position_queries, (std::vector<DWORD>{0u, 0u}));
+
+    EXPECT_EQ(fake::windowing.show_calls, (std::vector<std::pair<HWND, int>>{{window, 10}}));
+    EXPECT_EQ(fake::windowing.update_calls, std::vector<HWND>{window});
+    // Any window, no filter, removing what it finds.
+    ASSERT_FALSE(fake::windowing.peeks.empty());
+    for (const fake::PeekArgs& peek : fake::windowing.peeks) {
+        EXPECT_EQ(peek, (fake::PeekArgs{nullptr, 0, 0, 1}));
+    }
+    // The end of the music: WM_DESTROY to the window, then a quit with code 0.
+    ASSERT_EQ(fake::windowing.posted.size(), 1u);
+    EXPECT_EQ(fake::windowing.posted[0].hwnd, window);
+    EXPECT_EQ(fake::windowing.posted[0].message, 2u);
+    EXPECT_EQ(fake::windowing.posted[0].wParam, 0u);
+    EXPECT_EQ(fake::windowing.posted[0].lParam, 0);
+    EXPECT_EQ(fake::windowing.quit_codes, std::vector<int>{0});
+    EXPECT_EQ(fake::windowing.unregistered_class, "PSP GUM");
+    EXPECT_EQ(fake::windowing.unregistered_instance, module);
+
+    // Every frame is presented whole: no rectangles, window override or region.
+    const call::Present whole{false, false, nullptr, false};
+    EXPECT_EQ(calls_of<call::Present>(device()->calls()),
+              (std::vector<call::Present>{whole, whole}));
+}
 
 TEST_F(AppTest, PlaysUntilTheMusicStopsThenEndsWithStatusZero)
 {
@@ -98,21 +231,32 @@ TEST_F(AppTest, CreatesTheDeviceAsAWindowedSoftwareDeviceWithA16BitDepthBuffer)
 {
     fake::audio.active_ticks = 0;
     run();
+    EXPECT_EQ(fake::direct3d.sdk_versions, std::vector<UINT>{32});
     auto* factory = static_cast<RecordingFactory*>(fake::direct3d.factory);
     ASSERT_EQ(factory->create_device_calls().size(), 1u);
     const CreateDeviceCall& created = factory->create_device_calls()[0];
     EXPECT_EQ(created.adapter, 0u);
     EXPECT_EQ(created.device_type, D3DDEVTYPE_HAL);
     EXPECT_EQ(created.focus_window, fake::window_handle());
-    EXPECT_EQ(created.behavior_flags, static_cast<DWORD>(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
+    EXPECT_EQ(created.behavior_flags, 0x20u);  // software vertex processing only
     ASSERT_TRUE(created.has_params);
-    EXPECT_EQ(created.params.Windowed, TRUE);
-    EXPECT_EQ(created.params.SwapEffect, D3DSWAPEFFECT_DISCARD);
-    EXPECT_EQ(created.params.EnableAutoDepthStencil, TRUE);
-    EXPECT_EQ(created.params.AutoDepthStencilFormat, D3DFMT_D16);
-    EXPECT_EQ(created.params.BackBufferWidth, 0u);
-    EXPECT_EQ(created.params.BackBufferHeight, 0u);
-    EXPECT_EQ(created.params.PresentationInterval, 0u);
+    // Every field zero but these four: the back buffer takes the client size
+    // and the desktop format, presentation the default interval.
+    const D3DPRESENT_PARAMETERS& p = created.params;
+    EXPECT_EQ(p.Windowed, 1);
+    EXPECT_EQ(p.SwapEffect, 1);  // D3DSWAPEFFECT_DISCARD
+    EXPECT_EQ(p.EnableAutoDepthStencil, 1);
+    EXPECT_EQ(p.AutoDepthStencilFormat, 80);  // D3DFMT_D16
+    EXPECT_EQ(p.BackBufferWidth, 0u);
+    EXPECT_EQ(p.BackBufferHeight, 0u);
+    EXPECT_EQ(p.BackBufferFormat, 0);
+    EXPECT_EQ(p.BackBufferCount, 0u);
+    EXPECT_EQ(p.MultiSampleType, 0);
+    EXPECT_EQ(p.MultiSampleQuality, 0u);
+    EXPECT_EQ(p.hDeviceWindow, nullptr);
+    EXPECT_EQ(p.Flags, 0u);
+    EXPECT_EQ(p.FullScreen_RefreshRateInHz, 0u);
+    EXPECT_EQ(p.PresentationInterval, 0u);
 }
 
 TEST_F(AppTest, LoadsTheTexturesInOrderAndLeavesMissingOnesEmpty)

@@ -8,6 +8,7 @@
 namespace fake {
 
 std::vector<std::string> events;
+std::vector<size_t> device_calls_at_event;
 Windowing windowing;
 Audio audio;
 D3dx d3dx;
@@ -19,6 +20,24 @@ namespace {
 // their reference counts after the run.
 std::vector<std::unique_ptr<RecordingFactory>> factories;
 std::vector<std::unique_ptr<RecordingTexture>> textures;
+
+void note(std::string event)
+{
+    auto* factory = static_cast<RecordingFactory*>(direct3d.factory);
+    const bool has_device = factory != nullptr && factory->device_count() > 0;
+    events.push_back(std::move(event));
+    device_calls_at_event.push_back(has_device ? factory->device(0)->calls().size() : 0);
+}
+
+// Logs every release that lets the object go.
+void note_last_release(ReferenceCount& references, std::string name)
+{
+    references.set_on_release([name = std::move(name)](ULONG count) {
+        if (count == 0) {
+            note("release " + name);
+        }
+    });
+}
 
 std::string hex_message(const char* verb, UINT message)
 {
@@ -32,6 +51,7 @@ std::string hex_message(const char* verb, UINT message)
 void reset()
 {
     events.clear();
+    device_calls_at_event.clear();
     windowing = Windowing{};
     audio = Audio{};
     d3dx = D3dx{};
@@ -47,12 +67,13 @@ HWND window_handle()
 
 }  // namespace fake
 
-using fake::events;
+using fake::note;
 
 // --- Windowing ---------------------------------------------------------------
 
-HMODULE WINAPI GetModuleHandleA(LPCSTR)
+HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 {
+    fake::windowing.module_name_given.push_back(name != nullptr);
     return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x400000));
 }
 
@@ -60,20 +81,40 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class)
 {
     fake::windowing.window_proc = window_class->lpfnWndProc;
     fake::windowing.class_registered = true;
+    fake::windowing.window_class = *window_class;
+    fake::windowing.class_name =
+        window_class->lpszClassName != nullptr ? window_class->lpszClassName : "";
+    note("RegisterClassExA");
     return 1;
 }
 
-BOOL WINAPI UnregisterClassA(LPCSTR, HINSTANCE)
+BOOL WINAPI UnregisterClassA(LPCSTR class_name, HINSTANCE instance)
 {
     fake::windowing.class_registered = false;
-    events.push_back("UnregisterClassA");
+    fake::windowing.unregistered_class = class_name != nullptr ? class_name : "";
+    fake::windowing.unregistered_instance = instance;
+    note("UnregisterClassA");
     return TRUE;
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
-                            HINSTANCE, LPVOID)
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param)
 {
     fake::windowing.window_created = true;
+    fake::windowing.created = {ex_style,
+                               class_name != nullptr ? class_name : "",
+                               title != nullptr ? title : "",
+                               style,
+                               x,
+                               y,
+                               width,
+                               height,
+                               parent,
+                               menu,
+                               instance,
+                               param};
+    note("CreateWindowExA");
     return fake::window_handle();
 }
 
@@ -85,23 +126,27 @@ BOOL WINAPI DestroyWindow(HWND window)
     return TRUE;
 }
 
-BOOL WINAPI ShowWindow(HWND, int)
+BOOL WINAPI ShowWindow(HWND window, int show_command)
 {
     fake::windowing.window_shown = true;
-    events.push_back("ShowWindow");
+    fake::windowing.show_calls.emplace_back(window, show_command);
+    note("ShowWindow");
     if (fake::windowing.on_show) {
         fake::windowing.on_show();
     }
     return FALSE;
 }
 
-BOOL WINAPI UpdateWindow(HWND)
+BOOL WINAPI UpdateWindow(HWND window)
 {
+    fake::windowing.update_calls.push_back(window);
+    note("UpdateWindow");
     return TRUE;
 }
 
-BOOL WINAPI PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT remove)
+BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filter_min, UINT filter_max, UINT remove)
 {
+    fake::windowing.peeks.push_back({window, filter_min, filter_max, remove});
     if (fake::windowing.queue.empty()) {
         return FALSE;
     }
@@ -119,7 +164,7 @@ BOOL WINAPI TranslateMessage(const MSG*)
 
 LRESULT WINAPI DispatchMessageA(const MSG* msg)
 {
-    events.push_back(fake::hex_message("dispatch", msg->message));
+    note(fake::hex_message("dispatch", msg->message));
     if (msg->hwnd == nullptr || msg->message == WM_QUIT) {
         return 0;
     }
@@ -128,14 +173,16 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg)
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
-    events.push_back(fake::hex_message("post", message));
+    note(fake::hex_message("post", message));
+    fake::windowing.posted.push_back(MSG{window, message, wparam, lparam, 0, {0, 0}});
     fake::windowing.queue.push_back(MSG{window, message, wparam, lparam, 0, {0, 0}});
     return TRUE;
 }
 
 void WINAPI PostQuitMessage(int exit_code)
 {
-    events.push_back("PostQuitMessage");
+    fake::windowing.quit_codes.push_back(exit_code);
+    note("PostQuitMessage");
     fake::windowing.queue.push_back(
         MSG{nullptr, WM_QUIT, static_cast<WPARAM>(exit_code), 0, 0, {0, 0}});
 }
@@ -150,13 +197,20 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
 
 // --- Direct3D 9 and D3DX ------------------------------------------------------
 
-IDirect3D9* WINAPI Direct3DCreate9(UINT)
+IDirect3D9* WINAPI Direct3DCreate9(UINT sdk_version)
 {
+    fake::direct3d.sdk_versions.push_back(sdk_version);
+    note("Direct3DCreate9");
     if (fake::direct3d.create_returns_null) {
         return nullptr;
     }
     auto factory = std::make_unique<RecordingFactory>();
     factory->set_create_device_result(fake::direct3d.create_device_result);
+    fake::note_last_release(factory->references(), "factory");
+    factory->set_on_create_device([](RecordingDevice& device) {
+        fake::note("CreateDevice");
+        fake::note_last_release(device.references(), "device");
+    });
     fake::direct3d.factory = factory.get();
     fake::factories.push_back(std::move(factory));
     return fake::direct3d.factory;
@@ -165,12 +219,13 @@ IDirect3D9* WINAPI Direct3DCreate9(UINT)
 HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9*, LPCSTR file,
                                           IDirect3DTexture9** texture)
 {
-    events.push_back(std::string("load ") + file);
+    note(std::string("load ") + file);
     if (fake::d3dx.present_files.count(file) == 0) {
         *texture = nullptr;
         return D3DXERR_INVALIDDATA;
     }
     fake::textures.push_back(std::make_unique<RecordingTexture>(file));
+    fake::note_last_release(fake::textures.back()->references(), file);
     *texture = fake::textures.back().get();
     fake::d3dx.loaded.push_back(*texture);
     return D3D_OK;
@@ -182,34 +237,45 @@ namespace {
 int last_error = BASS_OK;
 }
 
-BOOL BASS_Init(int, DWORD, DWORD, HWND, const GUID*)
+BOOL BASS_Init(int device, DWORD frequency, DWORD flags, HWND window, const GUID* class_id)
 {
-    events.push_back("BASS_Init");
+    fake::audio.inits.push_back({device, frequency, flags, window, class_id});
+    note("BASS_Init");
     last_error = fake::audio.init_result ? BASS_OK : fake::audio.init_error;
     return fake::audio.init_result;
 }
 
 BOOL BASS_Free()
 {
-    events.push_back("BASS_Free");
+    note("BASS_Free");
     ++fake::audio.free_calls;
     return TRUE;
 }
 
-HSTREAM BASS_StreamCreateFile(BOOL, const void*, QWORD, QWORD, DWORD)
+HSTREAM BASS_StreamCreateFile(BOOL memory, const void* file, QWORD offset, QWORD length,
+                              DWORD flags)
 {
+    // With memory FALSE the file is a name.
+    fake::audio.streams.push_back(
+        {memory, memory == FALSE && file != nullptr ? static_cast<const char*>(file) : "", offset,
+         length, flags});
+    note("BASS_StreamCreateFile");
     last_error = fake::audio.stream_handle != 0 ? BASS_OK : fake::audio.stream_error;
     return fake::audio.stream_handle;
 }
 
-BOOL BASS_ChannelPlay(DWORD handle, BOOL)
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
 {
+    fake::audio.plays.emplace_back(handle, restart);
+    note("BASS_ChannelPlay");
     fake::audio.playing = handle != 0 && handle == fake::audio.stream_handle;
     return fake::audio.playing;
 }
 
-BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD)
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode)
 {
+    fake::audio.set_position_calls.emplace_back(handle, mode);
+    note("BASS_ChannelSetPosition");
     if (handle == 0 || handle != fake::audio.stream_handle) {
         return FALSE;
     }
@@ -220,7 +286,7 @@ BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD)
 DWORD BASS_ChannelIsActive(DWORD handle)
 {
     const int tick = fake::audio.ticks++;
-    events.push_back("tick");
+    note("tick");
     if (fake::audio.on_tick) {
         fake::audio.on_tick(tick);
     }
@@ -229,8 +295,9 @@ DWORD BASS_ChannelIsActive(DWORD handle)
     return active ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
 }
 
-QWORD BASS_ChannelGetPosition(DWORD, DWORD)
+QWORD BASS_ChannelGetPosition(DWORD, DWORD mode)
 {
+    fake::audio.position_queries.push_back(mode);
     return static_cast<QWORD>(fake::audio.ticks - 1) * fake::audio.bytes_per_tick;
 }
 

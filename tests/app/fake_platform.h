@@ -2,6 +2,7 @@
 // so the application shell runs in-process against a recording device.
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <set>
@@ -12,9 +13,33 @@
 
 namespace fake {
 
-// Everything the shell did, in order, as short lines ("dispatch 0x0400",
-// "tick", "BASS_Free"...), for tests that check ordering.
+// Everything the shell did, in order, as short lines ("CreateWindowExA",
+// "load tree.dds", "dispatch 0x0400", "tick", "release device"...), for
+// tests that check ordering.
 extern std::vector<std::string> events;
+// For each event, how many calls the device had received by then (0 before
+// there is a device).
+extern std::vector<size_t> device_calls_at_event;
+
+struct CreateWindowArgs {
+    DWORD ex_style = 0;
+    std::string class_name;
+    std::string title;
+    DWORD style = 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    HWND parent = nullptr;
+    HMENU menu = nullptr;
+    HINSTANCE instance = nullptr;
+    LPVOID param = nullptr;
+};
+
+struct PeekArgs {
+    HWND window;
+    UINT filter_min;
+    UINT filter_max;
+    UINT remove;
+    bool operator==(const PeekArgs&) const = default;
+};
 
 struct Windowing {
     std::deque<MSG> queue;
@@ -26,6 +51,35 @@ struct Windowing {
     int destroy_messages_sent = 0;
     // Called by ShowWindow, e.g. to queue messages before the loop starts.
     std::function<void()> on_show;
+
+    // The arguments the shell passed.
+    std::vector<bool> module_name_given;  // per GetModuleHandleA call
+    WNDCLASSEXA window_class{};
+    std::string class_name;  // window_class.lpszClassName, copied
+    CreateWindowArgs created;
+    std::vector<std::pair<HWND, int>> show_calls;
+    std::vector<HWND> update_calls;
+    std::vector<PeekArgs> peeks;
+    std::vector<MSG> posted;  // PostMessageA, in order
+    std::vector<int> quit_codes;
+    std::string unregistered_class;
+    HINSTANCE unregistered_instance = nullptr;
+};
+
+struct InitArgs {
+    int device;
+    DWORD frequency;
+    DWORD flags;
+    HWND window;
+    const GUID* class_id;
+};
+
+struct StreamArgs {
+    BOOL memory;
+    std::string file;
+    QWORD offset;
+    QWORD length;
+    DWORD flags;
 };
 
 struct Audio {
@@ -43,6 +97,13 @@ struct Audio {
     int free_calls = 0;
     QWORD set_position = ~QWORD{0};
     bool playing = false;
+
+    // The arguments the shell passed.
+    std::vector<InitArgs> inits;
+    std::vector<StreamArgs> streams;
+    std::vector<std::pair<DWORD, BOOL>> plays;                // handle, restart
+    std::vector<std::pair<DWORD, DWORD>> set_position_calls;  // handle, mode
+    std::vector<DWORD> position_queries;                      // mode of each query
 };
 
 struct D3dx {
@@ -53,7 +114,8 @@ struct D3dx {
 struct Direct3D {
     bool create_returns_null = false;
     HRESULT create_device_result = D3D_OK;
-    IDirect3D9* factory = nullptr;  // the last factory handed out
+    IDirect3D9* factory = nullptr;   // the last factory handed out
+    std::vector<UINT> sdk_versions;  // per Direct3DCreate9 call
 };
 
 extern Windowing windowing;

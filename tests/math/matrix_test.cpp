@@ -69,15 +69,18 @@ void expect_matrix_eq(const Mat4& actual, const Mat4& expected)
 
 TEST(MatMultiply, AppliesBToAPointBeforeA)
 {
-    Mat4 scale = identity();
-    scale.m[0][0] = scale.m[1][1] = scale.m[2][2] = 2.0f;
-    const Mat4 move = translation(1, 2, 3);
-    Mat4 dst;
-    mat_multiply(&dst, &move, &scale);  // dst = scale x move: scale first
-    const Point p = apply({1, 1, 1, 1}, dst);
-    EXPECT_EQ(p.x, 3.0f);
-    EXPECT_EQ(p.y, 4.0f);
-    EXPECT_EQ(p.z, 5.0f);
+    // A world that turns a quarter about y and moves one unit along x, and the
+    // camera of the demo's first frame (eye (2.5, 1.6, 0) looking at the axis).
+    const Mat4 world{{{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}, {1, 0, 0, 1}}};
+    const Mat4 view{{{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, -1.6f, -2.5f, 1}}};
+    Mat4 world_view;
+    mat_multiply(&world_view, &view, &world);  // world first, then the camera
+    // (0, 0, 1) -> world: row 2 + row 3 = (2, 0, 0) -> view: 2 row 0 + row 3 = (0, -1.6, -0.5).
+    // The other order would give (-1.5, -1.6, 1).
+    const Point p = apply({0, 0, 1, 1}, world_view);
+    EXPECT_EQ(p.x, 0.0f);
+    EXPECT_EQ(p.y, -1.6f);
+    EXPECT_EQ(p.z, -0.5f);
     EXPECT_EQ(p.w, 1.0f);
 }
 
@@ -240,13 +243,15 @@ TEST(MatPerspective, TheDemoProjection)
     Mat4 m;
     m.m[3][3] = 7.0f;  // every element is written
     mat_perspective(&m, 75.0f, 1.7777778f, 0.5f, 100.0f);
-    const float half = 75.0f * 0.5f * 0.017453292f;
-    const float cot = std::cos(half) / std::sin(half);
-    EXPECT_EQ(m.m[1][1], cot);
-    EXPECT_NEAR(m.m[1][1], 1.30322540, 1e-6);  // cot(37.5 degrees)
-    EXPECT_EQ(m.m[0][0], cot / 1.7777778f);
-    EXPECT_EQ(m.m[2][2], 100.0f / (0.5f - 100.0f));
-    EXPECT_EQ(m.m[3][2], 50.0f / (0.5f - 100.0f));
+    // Closed forms in double precision: cot 37.5 degrees = 1.3032253728,
+    // / (16 / 9) = 0.7330642722, 100 / -99.5 = -1.0050251256, 50 / -99.5 =
+    // -0.5025125628. In floats the half angle, its sine and cosine and each
+    // quotient round once: two units in the last place (2.4e-7 near 1.3) bound
+    // the drift.
+    EXPECT_NEAR(m.m[1][1], 1.3032253728, 2.4e-7);
+    EXPECT_NEAR(m.m[0][0], 0.7330642722, 1.2e-7);
+    EXPECT_NEAR(m.m[2][2], -1.0050251256, 1.2e-7);
+    EXPECT_NEAR(m.m[3][2], -0.5025125628, 0.6e-7);
     EXPECT_EQ(m.m[2][3], -1.0f);
     EXPECT_EQ(m.m[3][3], 0.0f);
     for (int r = 0; r < 4; ++r) {

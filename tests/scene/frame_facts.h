@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "tests/support/device_calls.h"
@@ -58,6 +59,48 @@ inline FrameFacts read_frame(const std::vector<DeviceCall>& calls)
         }
     }
     return facts;
+}
+
+// The frame's work in the order the device saw it, one word per element and
+// runs of the same element merged: "projection", "clear", "fog", "view",
+// "sky dome", "ground", "grass", "tree" (its segments and leaves).
+inline std::vector<std::string> frame_outline(const std::vector<DeviceCall>& calls)
+{
+    std::vector<std::string> outline;
+    const auto note = [&outline](const char* element) {
+        if (outline.empty() || outline.back() != element) {
+            outline.emplace_back(element);
+        }
+    };
+    for (const DeviceCall& c : calls) {
+        if (is<call::Clear>(c)) {
+            note("clear");
+        } else if (const auto* rs = std::get_if<call::RenderState>(&c)) {
+            if (rs->state == D3DRS_FOGVERTEXMODE || rs->state == D3DRS_FOGSTART ||
+                rs->state == D3DRS_FOGEND) {
+                note("fog");
+            }
+        } else if (const auto* t = std::get_if<call::Transform>(&c)) {
+            if (t->state == D3DTS_PROJECTION) {
+                note("projection");
+            } else if (t->state == D3DTS_VIEW) {
+                note("view");
+            }
+        } else if (const auto* d = std::get_if<call::Draw>(&c)) {
+            if (d->type == D3DPT_POINTLIST) {
+                note("sky dome");
+            } else if (d->type == D3DPT_TRIANGLESTRIP && d->record_count == 4) {
+                note("ground");
+            } else if (d->indexed && d->record_count == 16384) {
+                note("grass");
+            } else if (d->record_count == 58 || (d->indexed && d->record_count == 8)) {
+                note("tree");
+            } else {
+                note("unknown draw");
+            }
+        }
+    }
+    return outline;
 }
 
 // The camera position a look-at view matrix was built from.

@@ -52,13 +52,16 @@ TEST(Random15, FromTheInitialStateYieldsTheFixedSequence)
 
 TEST(Random15, UsesBitsSixteenToThirtyOfTheFullThirtyTwoBitState)
 {
+    // 0xFFFFFFFF x 214013 + 2531011 = 2^32 x 214013 - 214013 + 2531011, which
+    // wraps to 2316998 = 0x00235AC6: bits 16 to 30 give 0x23 = 35.
     random15_state = 0xFFFFFFFFu;
-    // The product wraps modulo 2^32; nothing of the state is lost before the shift.
-    const uint32_t next = 0xFFFFFFFFu * 214013u + 2531011u;
-    EXPECT_EQ(random15(), static_cast<int32_t>((next >> 16) & 0x7FFF));
-    EXPECT_EQ(random15_state, next);
-    random15_state = 0x7FFFFFFFu * 214013u;  // the next state has bit 31 set
-    EXPECT_LE(random15(), 0x7FFF);
+    EXPECT_EQ(random15(), 35);
+    EXPECT_EQ(random15_state, 0x00235AC6u);
+    // 214013 is odd, so 0x80000000 x 214013 wraps to 0x80000000; + 2531011
+    // (0x269EC3) gives 0x80269EC3. Bit 31 is dropped: 0x8026 & 0x7FFF = 38.
+    random15_state = 0x80000000u;
+    EXPECT_EQ(random15(), 38);
+    EXPECT_EQ(random15_state, 0x80269EC3u);
 }
 
 TEST_F(SceneTest, InitSetsTheStartingStatesAndReturnsZero)

@@ -90,8 +90,9 @@ TEST(SceneClock, OneUnitIs75540Bytes)
     EXPECT_EQ(scene_clock(0), 0.0f);
     EXPECT_EQ(scene_clock(6496440), 86.0f);
     EXPECT_EQ(scene_clock(1869615), 24.75f);
-    EXPECT_LT(scene_clock(75540), 1.0f);  // 0.99999994
-    EXPECT_EQ(scene_clock(-75540), -scene_clock(75540));
+    EXPECT_EQ(scene_clock(75540), 0.99999994f);  // one float step below 1
+    // A wrapped, negative music position gives a negative clock.
+    EXPECT_EQ(scene_clock(-6496440), -86.0f);
 }
 
 // ---- scene 1 ----
@@ -128,16 +129,20 @@ TEST_F(Scripts, Scene1ChannelsLeaveWhiteRedFirstThenGreenThenBlue)
     EXPECT_LT(at_1_4 & 0xFF, 255u);
 }
 
-TEST_F(Scripts, Scene1LastByteOfTheFadeInAlreadyGivesTheDayCall)
+TEST_F(Scripts, Scene1FadeInHasReachedTheDayCallByItsLastByte)
 {
     ASSERT_LT(scene_clock(151080), 2.0f);  // still the fade-in formula
     expect_fog_call(frame(scene_1, 151080), kDay, 2.5f, 5.0f);
     expect_fog_call(frame(scene_1, 151081), kDay, 2.5f, 5.0f);
-    expect_fog(plan_scene_1(2.0f).fog, kDay, 2.5f, 5.0f);
+    // At t = 3 a fade-in running on would give red 355 - 255 sin(3 pi / 4) =
+    // 174.7, 0xFFAEFFFF: the day call holds instead.
+    expect_fog_call(frame(scene_1, 226620), kDay, 2.5f, 5.0f);
 }
 
 TEST_F(Scripts, Scene1FadeToBlackStartsJustAfter86)
 {
+    // At t = 85 the fade would give k = 1.5 and red 150: the day call holds.
+    expect_fog_call(frame(scene_1, 6420900), kDay, 2.5f, 5.0f);
     ASSERT_EQ(scene_clock(6496440), 86.0f);
     expect_fog_call(frame(scene_1, 6496440), kDay, 2.5f, 5.0f);
     // Truncation lowers every channel by one at once.
@@ -164,35 +169,41 @@ TEST_F(Scripts, Scene1IsBlackFromT88ToTheEndOfTheScene)
 
 TEST_F(Scripts, Scene1TreeGrowsFromT24ToT64)
 {
-    EXPECT_EQ(flat(frame(scene_1, 1812959).tree_base), flat(diag(0)));
-    EXPECT_EQ(flat(frame(scene_1, 1812960).tree_base), flat(diag(0)));  // sin 0
+    // At t = 23 the growth formula would give sin(-pi / 80) = -0.039.
+    EXPECT_EQ(flat(frame(scene_1, 1737420).tree_base), flat(diag(0)));
+    EXPECT_EQ(flat(frame(scene_1, 1812960).tree_base), flat(diag(0)));  // t = 24: sin 0
     expect_matrix_near(frame(scene_1, 3323760).tree_base, diag(0.70710678f));
-    EXPECT_LT(frame(scene_1, 4834560).tree_base.m[0][0], 1.0f + 1e-6f);
-    EXPECT_EQ(flat(frame(scene_1, 4834561).tree_base), flat(diag(1)));
-    EXPECT_EQ(flat(plan_scene_1(64.0f).tree.base), flat(diag(1)));
+    // t = 63.999996: sin(39.999996 x 0.039269909) = sin(1.5707962), which
+    // rounds to 1 in a float.
+    EXPECT_EQ(flat(frame(scene_1, 4834560).tree_base), flat(diag(1)));
+    // At t = 66 the growth formula would give sin(42 pi / 80) = 0.9969.
+    EXPECT_EQ(flat(frame(scene_1, 4985640).tree_base), flat(diag(1)));
     EXPECT_EQ(flat(plan_scene_1(100.0f).tree.base), flat(diag(1)));
 }
 
 TEST_F(Scripts, Scene1CrownOpensOnlyAfterT80)
 {
-    frame(scene_1, 6043200);  // t = 80 exactly
+    frame(scene_1, 5287800);  // t = 70: the opening formula would give 1 - cos 1.5 = 0.93
     EXPECT_EQ(tree_params.roll[0], 0.0f);
     EXPECT_EQ(tree_params.roll[1], 0.0f);
-    frame(scene_1, 6118740);  // t = 81
-    EXPECT_FLOAT_EQ(tree_params.roll[1], 1.0f - std::cos(0.15f));
+    frame(scene_1, 6043200);  // t = 80: 1 - cos 0 = 0 either way
+    EXPECT_EQ(tree_params.roll[1], 0.0f);
+    frame(scene_1, 6118740);  // t = 81: 1 - cos 0.15 = 1 - 0.98877108
+    EXPECT_NEAR(tree_params.roll[1], 0.01122892f, 1e-7f);
     EXPECT_EQ(tree_params.roll[0], -tree_params.roll[1]);
-    frame(scene_1, 6648555);
-    EXPECT_NEAR(tree_params.roll[1], 0.64f, 0.01f);
+    frame(scene_1, 6648555);  // t = 88.013695: 1 - cos(8.013695 x 0.15) = 1 - 0.3604424
+    EXPECT_NEAR(tree_params.roll[1], 0.6395576f, 2e-6f);
     EXPECT_EQ(tree_params.scale[0], 0.625f);
     EXPECT_EQ(tree_params.twist, 0.0f);
 }
 
 TEST_F(Scripts, Scene1CameraDriftsTowardsMinusZAndRises)
 {
-    const float t = scene_clock(6648555);
+    // t = 88.013695, u = 0.88013695: eye (2.5 cos 1.7602739, 1.6,
+    // -2.5 sin 1.7602739), target 1.6 + 0.5 sin 0.17602739.
     const FrameFacts f = frame(scene_1, 6648555);
-    expect_eye(f, 2.5f * std::cos(0.02f * t), 1.6f, -2.5f * std::sin(0.02f * t));
-    EXPECT_NEAR(target_height_of(f.view), 1.6f + 0.5f * std::sin(0.002f * t), 1e-4f);
+    expect_eye(f, -0.4708649f, 1.6f, -2.4552569f);
+    EXPECT_NEAR(target_height_of(f.view), 1.6875599f, 1e-4f);
 }
 
 // ---- scene 2 ----
@@ -228,19 +239,17 @@ TEST_F(Scripts, Scene2LeafTestIsOnTheMusicPositionNotTheSceneByte)
 
 TEST_F(Scripts, Scene2TargetClimbsAfterT42)
 {
+    // Height 1.6 + 0.5 sin(0.04 t) + lift, lift = 20 (1 - cos((t - 42) / 2)) after t = 42.
+    // t = 30: 1.6 + 0.5 sin 1.2 = 1.6 + 0.4660195; the climb would add 20 (1 - cos 6) = 0.80.
+    EXPECT_NEAR(target_height_of(frame_2(2266200).view), 2.0660195f, 1e-4f);
+    // t = 42: 1.6 + 0.5 sin 1.68 = 1.6 + 0.4970216, no lift yet.
     ASSERT_EQ(scene_clock(3172680), 42.0f);
-    const float t42 = 42.0f;
-    EXPECT_NEAR(target_height_of(frame_2(3172680).view), 1.6f + 0.5f * std::sin(0.04f * t42),
-                1e-4f);
-    EXPECT_EQ(plan_scene_2(42.0f, kScene2Start + 3172680).lift, 0.0f);
-    EXPECT_FLOAT_EQ(plan_scene_2(43.0f, kScene2Start + 3248220).lift,
-                    20.0f * (1.0f - std::cos(0.5f)));
-
-    const float t_end = scene_clock(3328691);
-    const float lift = 20.0f * (1.0f - std::cos((t_end - 42.0f) * 0.5f));
-    EXPECT_NEAR(lift, 9.75f, 0.05f);
-    EXPECT_NEAR(target_height_of(frame_2(3328691).view),
-                1.6f + 0.5f * std::sin(0.04f * t_end) + lift, 1e-3f);
+    EXPECT_NEAR(target_height_of(frame_2(3172680).view), 2.0970216f, 1e-4f);
+    // t = 43: 1.6 + 0.5 sin 1.72 = 2.0944450, lift 20 (1 - cos 0.5) = 2.4483488.
+    EXPECT_NEAR(target_height_of(frame_2(3248220).view), 4.5427936f, 1e-4f);
+    // The last byte, t = 44.065277: 1.6 + 0.5 sin 1.7626111 = 2.0908301, lift
+    // 20 (1 - cos 1.0326385) = 9.7488958.
+    EXPECT_NEAR(target_height_of(frame_2(3328691).view), 11.8397257f, 1e-4f);
 }
 
 TEST_F(Scripts, Scene2OrbitAndTreeFollowTheClock)
@@ -278,11 +287,11 @@ TEST_F(Scripts, Scene3IsNightWithStarsAndALeafSawtoothOfPeriodOne)
 
 TEST_F(Scripts, Scene3CircleIsTheOtherWayRoundAtHalfSpeed)
 {
-    const float t = scene_clock(113310);  // 1.5
+    // t = 1.5: eye (2.5 cos 1.5, 1.6, 2.5 sin 1.5), target 1.6 - 0.5 sin 0.15, twist -2.25.
     const FrameFacts f = frame(scene_3, 113310);
-    expect_eye(f, 2.5f * std::cos(t), 1.6f, 2.5f * std::sin(t));
-    EXPECT_NEAR(target_height_of(f.view), 1.6f - 0.5f * std::sin(0.1f * t), 1e-4f);
-    EXPECT_FLOAT_EQ(tree_params.twist, -1.5f * t);
+    expect_eye(f, 0.1768430f, 1.6f, 2.4937375f);
+    EXPECT_NEAR(target_height_of(f.view), 1.5252809f, 1e-4f);
+    EXPECT_FLOAT_EQ(tree_params.twist, -2.25f);
 }
 
 TEST_F(Scripts, Scene3ShrinksTheChildOnTheLeaningSideByHalfTheWeight)
@@ -295,13 +304,35 @@ TEST_F(Scripts, Scene3ShrinksTheChildOnTheLeaningSideByHalfTheWeight)
     EXPECT_NEAR(tree_params.scale[1], 0.454f, 0.001f);
 }
 
+TEST_F(Scripts, Scene3LeansWithCosTAndSpreadsWithSinTwoT)
+{
+    // t = 1.5: lean = cos 1.5 x 0.7 x pi/4 = 0.0707372 x 0.5497787 = 0.0388898;
+    // spread = (0.3 sin 3 + 0.9) x pi/4 = (0.0423360 + 0.9) x 0.7853982 = 0.7401090.
+    frame(scene_3, 113310);
+    EXPECT_NEAR(tree_params.roll[0], -0.7012192f, 2e-6f);  // lean - spread
+    EXPECT_NEAR(tree_params.roll[1], 0.7789988f, 2e-6f);   // lean + spread
+    // Leaning to +z: child 1 is shortened, 0.625 (0.5 + 0.5 cos 0.0777796) = 0.6240552.
+    EXPECT_EQ(tree_params.scale[0], 0.625f);
+    EXPECT_NEAR(tree_params.scale[1], 0.6240552f, 1e-6f);
+
+    // t = 4 (3.9999998): lean = cos 4 x 0.5497787 = -0.6536436 x 0.5497787 =
+    // -0.3593593; spread = (0.3 sin 8 + 0.9) x pi/4 = (0.2968075 + 0.9) x
+    // 0.7853982 = 0.9399704.
+    frame(scene_3, 302160);
+    EXPECT_NEAR(tree_params.roll[0], -1.2993297f, 2e-6f);
+    EXPECT_NEAR(tree_params.roll[1], 0.5806110f, 2e-6f);
+    // Leaning the other way: child 0 is shortened, 0.625 (0.5 + 0.5 cos 0.7187187) = 0.5477031.
+    EXPECT_NEAR(tree_params.scale[0], 0.5477031f, 1e-6f);
+    EXPECT_EQ(tree_params.scale[1], 0.625f);
+}
+
 // ---- scene 4 ----
 
 TEST_F(Scripts, Scene4FadesInFromWhiteOverOneUnit)
 {
     expect_fog_call(frame(scene_4, 0), 0xFFFFFFFF, 0, 0);
     expect_fog(plan_scene_4(0.25f).fog, 0xFFA1A5AD, 0.9567086f, 1.9134172f);
-    expect_fog(plan_scene_4(1.0f).fog, kNight, 2.5f, 5.0f);
+    expect_fog(plan_scene_4(1.0f).fog, kNight, 2.5f, 5.0f);  // the fade-in's end value too
     expect_fog_call(frame(scene_4, 75541), kNight, 2.5f, 5.0f);
     expect_fog_call(frame(scene_4, 3327155), kNight, 2.5f, 5.0f);
     EXPECT_TRUE(frame(scene_4, 0).sky_dome);
@@ -334,20 +365,28 @@ TEST_F(Scripts, Scene4RocksTheWholeTreeAboutZ)
 
 TEST_F(Scripts, Scene4CirclesOnceEveryPiUnits)
 {
-    const float t = scene_clock(113310);
+    // t = 1.5: eye (2.5 cos 3, 1.6, -2.5 sin 3), target 1.6 + 0.5 sin 0.3, twist 1.5.
     const FrameFacts f = frame(scene_4, 113310);
-    expect_eye(f, 2.5f * std::cos(2 * t), 1.6f, -2.5f * std::sin(2 * t));
-    EXPECT_NEAR(target_height_of(f.view), 1.6f + 0.5f * std::sin(0.2f * t), 1e-4f);
-    EXPECT_FLOAT_EQ(tree_params.twist, t);
+    expect_eye(f, -2.4749812f, 1.6f, -0.3528000f);
+    EXPECT_NEAR(target_height_of(f.view), 1.7477601f, 1e-4f);
+    EXPECT_FLOAT_EQ(tree_params.twist, 1.5f);
+    // Past the fade-in: a fade running on would give red 259 - 255 sin(0.75 pi) = 78.
+    expect_fog_call(f, kNight, 2.5f, 5.0f);
 }
 
 // ---- scene 5 ----
 
-TEST_F(Scripts, Scene5FogIntervals)
+TEST_F(Scripts, Scene5FogThroughItsFourIntervals)
 {
+    // At t = 2, 31 and 32 the formulas on either side agree; the values there
+    // are checked, and within each interval where its neighbours' would differ.
     expect_fog_call(frame(scene_5, 0), 0xFFFFFFFF, 0, 0);
     expect_fog(plan_scene_5(1.0f).fog, 0xFFAEFFFF, 1.76776695f, 3.53553391f);
     expect_fog(plan_scene_5(2.0f).fog, kDay, 2.5f, 5.0f);
+    // t = 3: the fade-in would give red 355 - 255 sin(3 pi / 4) = 174.7.
+    expect_fog(plan_scene_5(3.0f).fog, kDay, 2.5f, 5.0f);
+    // t = 30: the fade to white would give fog 2.5 (1 - sin(-pi / 2)) = 5.
+    expect_fog(plan_scene_5(30.0f).fog, kDay, 2.5f, 5.0f);
     expect_fog(plan_scene_5(31.0f).fog, kDay, 2.5f, 5.0f);
     // Just past 31 the fade to white has begun: the fog closes in.
     EXPECT_LT(plan_scene_5(std::nextafter(31.0f, 32.0f)).fog.start, 2.5f);
@@ -364,8 +403,9 @@ TEST_F(Scripts, Scene5FogIntervals)
 
 TEST_F(Scripts, Scene5ShrinksTheTreeFromT24WithoutALowerBound)
 {
-    EXPECT_EQ(flat(plan_scene_5(24.0f).tree.base), flat(diag(1)));
-    EXPECT_EQ(flat(frame(scene_5, 1812959).tree_base), flat(diag(1)));
+    // At t = 20 the shrinking formula would give cos(-pi / 4) = 0.7071.
+    EXPECT_EQ(flat(frame(scene_5, 1510800).tree_base), flat(diag(1)));
+    EXPECT_EQ(flat(plan_scene_5(24.0f).tree.base), flat(diag(1)));             // cos 0 either way
     expect_matrix_near(frame(scene_5, 2115120).tree_base, diag(0.70710678f));  // t = 28
     EXPECT_NEAR(plan_scene_5(32.0f).tree.base.m[0][0], 0.0f, 1e-6f);
     expect_matrix_near(plan_scene_5(40.0f).tree.base, diag(-1.0f));
@@ -374,8 +414,8 @@ TEST_F(Scripts, Scene5ShrinksTheTreeFromT24WithoutALowerBound)
 
 TEST_F(Scripts, Scene5CrownClosesFromT12UntilTheChildrenCoincide)
 {
-    EXPECT_EQ(plan_scene_5(12.0f).tree.spread, 0.9424779f);
-    EXPECT_EQ(plan_scene_5(20.0f).tree.spread, 0.9424779f - (20.0f - 12.0f) * 0.05f);
+    EXPECT_EQ(plan_scene_5(12.0f).tree.spread, 0.9424779f);        // 0.9424779 - 0 either way
+    EXPECT_FLOAT_EQ(plan_scene_5(20.0f).tree.spread, 0.5424779f);  // 0.9424779 - 8 x 0.05
     EXPECT_GT(plan_scene_5(30.8f).tree.spread, 0.0f);
     EXPECT_EQ(plan_scene_5(30.9f).tree.spread, 0.0f);
     EXPECT_EQ(plan_scene_5(31.0f).tree.spread, 0.0f);
@@ -391,9 +431,13 @@ TEST_F(Scripts, Scene5CrownClosesFromT12UntilTheChildrenCoincide)
 
 TEST_F(Scripts, Scene5DriftsSlowlyWithDarkLeaves)
 {
-    const float t = scene_clock(906480);  // 12
+    // t = 12, u = 0.36: eye (2.5 cos 0.72, 1.6, -2.5 sin 0.72), target
+    // 1.6 + 0.5 sin 0.072, twist -0.72.
     const FrameFacts f = frame(scene_5, 906480);
-    expect_eye(f, 2.5f * std::cos(0.06f * t), 1.6f, -2.5f * std::sin(0.06f * t));
-    EXPECT_FLOAT_EQ(tree_params.twist, -0.06f * t);
+    expect_eye(f, 1.8795143f, 1.6f, -1.6484617f);
+    EXPECT_NEAR(target_height_of(f.view), 1.6359689f, 1e-4f);
+    EXPECT_FLOAT_EQ(tree_params.twist, -0.72f);
     EXPECT_THAT(f.leaf_factors, Each(grey(0)));
+    // t = 29.999998, u = 0.9: target 1.6 + 0.5 sin 0.18.
+    EXPECT_NEAR(target_height_of(frame(scene_5, 2266200).view), 1.6895148f, 1e-4f);
 }

@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "scene/scripts.h"
+#include "tests/scene/frame_facts.h"
 #include "tests/scene/scene_fixture.h"
 
 namespace {
@@ -62,6 +63,23 @@ TEST_F(Timeline, EveryFrameStartsWithTheSameProjection)
     EXPECT_EQ(p[11], -1.0f);
     EXPECT_NEAR(p[14], -0.502512574f, 1e-6f);
     EXPECT_EQ(p[15], 0.0f);
+}
+
+TEST_F(Timeline, EveryFrameClearsThenPlacesTheCameraThenDrawsBackToFront)
+{
+    using Outline = std::vector<std::string>;
+    const Outline with_stars = {"projection", "clear",  "fog",   "view",
+                                "sky dome",   "ground", "grass", "tree"};
+    const Outline without_stars = {"projection", "clear", "fog", "view", "ground", "grass", "tree"};
+    // One position in each scene: scenes 1 and 5 have no stars.
+    const std::pair<int32_t, const Outline*> frames[] = {{3323760, &without_stars},
+                                                         {8000000, &with_stars},
+                                                         {11000000, &with_stars},
+                                                         {15000000, &with_stars},
+                                                         {17000000, &without_stars}};
+    for (const auto& [position, outline] : frames) {
+        EXPECT_EQ(frame_outline(frame_at(position)), *outline) << "music_pos " << position;
+    }
 }
 
 struct Selection {

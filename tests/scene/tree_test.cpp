@@ -75,6 +75,16 @@ Mat4 sample_base()
     return m;
 }
 
+void expect_matrix_near(const Mat4& actual, const Mat4& expected)
+{
+    for (int r = 0; r < 4; ++r) {
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_NEAR(actual.m[r][k], expected.m[r][k], 2e-6f)
+                << "element [" << r << "][" << k << "]";
+        }
+    }
+}
+
 }  // namespace
 
 class Tree : public SceneTest {};
@@ -147,9 +157,16 @@ TEST_F(Tree, EveryLeafClusterIsScaledByFiveAndBlendedAdditivelyWithBlendingSwitc
         const auto at = [&](long offset) { return calls()[i + static_cast<size_t>(offset)]; };
         // The tip's segment comes just before, under the world matrix before the leaf's.
         ASSERT_TRUE(is_segment(at(-14))) << listing(calls());
-        Mat4 tip = world_before(calls(), i - 14);
-        mat_scale(&tip, 5.0f);
-        EXPECT_EQ(at(-13), transform(D3DTS_WORLD, tip));
+        // The leaf's world is its tip's scaled by five before it: rows 0 to 2
+        // five times the tip's, the tip's position (row 3) unchanged.
+        const Mat4 tip = world_before(calls(), i - 14);
+        Mat4 scaled = tip;
+        for (int r = 0; r < 3; ++r) {
+            for (int k = 0; k < 4; ++k) {
+                scaled.m[r][k] = 5.0f * tip.m[r][k];
+            }
+        }
+        EXPECT_EQ(at(-13), transform(D3DTS_WORLD, scaled));
         EXPECT_EQ(at(-12), render_state(D3DRS_CULLMODE, D3DCULL_NONE));
         EXPECT_EQ(at(-11), texture(0, &leaf));
         EXPECT_EQ(at(-7), render_state(D3DRS_FOGCOLOR, 0));
@@ -169,14 +186,6 @@ TEST_F(Tree, EveryLeafClusterIsScaledByFiveAndBlendedAdditivelyWithBlendingSwitc
         alternating.push_back(0);
     }
     EXPECT_THAT(values_of(calls(), D3DRS_ALPHABLENDENABLE), ElementsAreArray(alternating));
-}
-
-TEST_F(Tree, LeavesTheBaseMatrixUnchanged)
-{
-    const Mat4 base = sample_base();
-    Mat4 copy = base;
-    draw_tree(&copy, 0.3f, 0.1f, 0.4f, 0.5f, 0);
-    EXPECT_EQ(flat(copy), flat(base));
 }
 
 // ---- parameters ----
@@ -244,44 +253,36 @@ INSTANTIATE_TEST_SUITE_P(Greys, LeafColour,
 
 TEST_F(Tree, ChildrenAreLiftedTurnedByDepthPlusTwistRolledAndScaled)
 {
-    const Mat4 base = sample_base();
-    const float twist = 0.3f;
-    draw_tree(&base, twist, 0.1f, 0.2f, 0.5f, 0);
+    // A base that turns (about z, by atan(0.6 / 0.8)) and moves: lifting along
+    // the parent's axis and moving in the world then give different results.
+    const Mat4 base{{{0.8f, 0.6f, 0, 0}, {-0.6f, 0.8f, 0, 0}, {0, 0, 1, 0}, {2, 0, -1, 1}}};
+    // Rolls 0.1 - 0.2 = -0.1 and 0.1 + 0.2 = 0.3; scales 0.625 (the bend 0.2
+    // is not negative) and 0.625 * (0.5 + 0.5 cos 0.2) = 0.6187708.
+    draw_tree(&base, 0.3f, 0.1f, 0.2f, 0.5f, 0);
     const auto worlds = segment_worlds(calls());
     ASSERT_EQ(worlds.size(), 63u);
 
-    // Segment 1: the trunk's first child; segment 2: its first child; segment 32:
-    // the trunk's second child (after the 31 segments of the first subtree).
-    Mat4 child0 = base;
-    mat_translate(&child0, 0, 1.455f, 0);
-    mat_rotate_y_z_scale(&child0, 0.0f + twist, tree_params.roll[0], tree_params.scale[0]);
-    EXPECT_EQ(flat(worlds[1]), flat(child0));
-
-    Mat4 grandchild = child0;
-    mat_translate(&grandchild, 0, 1.455f, 0);
-    mat_rotate_y_z_scale(&grandchild, 1.0f + twist, tree_params.roll[0], tree_params.scale[0]);
-    EXPECT_EQ(flat(worlds[2]), flat(grandchild));
-
-    Mat4 child1 = base;
-    mat_translate(&child1, 0, 1.455f, 0);
-    mat_rotate_y_z_scale(&child1, 0.0f + twist, tree_params.roll[1], tree_params.scale[1]);
-    EXPECT_EQ(flat(worlds[32]), flat(child1));
-}
-
-TEST_F(Tree, AChildStartsOnePointFourFiveFiveUpItsParent)
-{
-    const Mat4 base = identity_matrix();
-    draw_tree(&base, 0.7f, 0.2f, 0.3f, 0.0f, 0);
-    const auto worlds = segment_worlds(calls());
-    ASSERT_EQ(worlds.size(), 63u);
-    // The child's origin is row 3 of its matrix.
-    EXPECT_FLOAT_EQ(worlds[1].m[3][0], 0.0f);
-    EXPECT_FLOAT_EQ(worlds[1].m[3][1], 1.455f);
-    EXPECT_FLOAT_EQ(worlds[1].m[3][2], 0.0f);
-    // Its own +y axis is scaled by 0.625 and tilted by the roll lean - spread = -0.1.
-    const float len =
-        std::sqrt(worlds[1].m[1][0] * worlds[1].m[1][0] + worlds[1].m[1][1] * worlds[1].m[1][1] +
-                  worlds[1].m[1][2] * worlds[1].m[1][2]);
-    EXPECT_FLOAT_EQ(len, 0.625f);
-    EXPECT_FLOAT_EQ(worlds[1].m[1][1], 0.625f * std::cos(-0.1f));
+    // Expected values worked out in double precision as
+    // scale_s(Rz(roll) x Ry(depth + twist) x T(0, 1.455, 0) x parent); the
+    // float products differ from them by a few units in the last place.
+    // Segment 1 is the trunk's first child: yaw 0.3, roll -0.1, scale 0.625.
+    // Its row 3 is base row 3 + 1.455 x base row 1 = (2 - 0.873, 1.164, -1).
+    const Mat4 child0{{{0.5127194f, 0.3065447f, -0.1837774f, 0},
+                       {-0.3254393f, 0.5332675f, -0.0184392f, 0},
+                       {0.1477601f, 0.1108201f, 0.5970853f, 0},
+                       {1.127f, 1.164f, -1.0f, 1}}};
+    expect_matrix_near(worlds[1], child0);
+    // Segment 2, that child's first child: yaw 1 + 0.3 from its parent's depth.
+    const Mat4 grandchild{{{0.0170576f, -0.0486846f, -0.3872037f, 0},
+                           {-0.2027093f, 0.3300809f, -0.0504324f, 0},
+                           {0.3334754f, 0.2031362f, -0.0108504f, 0},
+                           {0.6534858f, 1.9399042f, -1.0268291f, 1}}};
+    expect_matrix_near(worlds[2], grandchild);
+    // Segment 32, the trunk's second child (after the 31 segments of the
+    // first subtree): yaw 0.3, roll 0.3, scale 0.6187708.
+    const Mat4 child1{{{0.3420702f, 0.4851267f, -0.1746921f, 0},
+                       {-0.4944343f, 0.3680922f, 0.0540386f, 0},
+                       {0.1462874f, 0.1097156f, 0.5911343f, 0},
+                       {1.127f, 1.164f, -1.0f, 1}}};
+    expect_matrix_near(worlds[32], child1);
 }
