@@ -422,8 +422,19 @@ TEST(TextureMemory, DecodingBeyondTheAvailableMemoryIsOutOfMemory)
 {
     // The child starts afresh rather than forking a process with driver threads.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Under AddressSanitizer a failed allocation ends the program unless its
+    // allocator may return null, as the ordinary one does; the child takes
+    // the option from its environment.
+    const char* const options = std::getenv("ASAN_OPTIONS");
+    const std::string saved = options != nullptr ? options : "";
+    setenv("ASAN_OPTIONS", (saved + ":allocator_may_return_null=1").c_str(), 1);
     EXPECT_EXIT(load_beyond_the_memory_limit(), testing::ExitedWithCode(0),
                 "result 0x8007000e, texture none: not enough memory");
+    if (options != nullptr) {
+        setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    } else {
+        unsetenv("ASAN_OPTIONS");
+    }
 }
 
 // ---------------------------------------------------------------------------
