@@ -56,8 +56,8 @@
 // host; D3DXERR_INVALIDDATA for a file that cannot be opened or read and for
 // an empty, truncated, malformed or unsupported one; D3DERR_NOTAVAILABLE for
 // a texture beyond the driver's size limit; E_OUTOFMEMORY if there is not
-// memory enough to decode it; D3DERR_OUTOFVIDEOMEMORY if the upload fails. On failure *texture is
-// null and last_error() says why.
+// memory enough to decode it; D3DERR_OUTOFVIDEOMEMORY if the upload fails.
+// On failure *texture is null and last_error() says why.
 #pragma once
 
 #include <cstddef>
