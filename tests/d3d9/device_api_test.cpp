@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "host/linux/d3d9/texture.h"
 #include "tests/d3d9/device_fixture.h"
 #include "tests/dds/dds_files.h"
 
@@ -262,7 +263,10 @@ TEST_F(WindowDevice, TheBackBufferTakesTheClientSizeAndPresents)
     EXPECT_EQ(device->Release(), 0u);
 }
 
-TEST_F(WindowDevice, ReleasingAfterTheWindowIsGoneIsSafe)
+// Once its window is gone a device's context cannot be made current, and
+// its texture's GL name must not be deleted in whichever context is current:
+// here another device's, whose own texture has the same name.
+TEST_F(WindowDevice, ReleasingAfterTheWindowIsGoneIsSafeAndLeavesOtherDevicesAlone)
 {
     D3DPRESENT_PARAMETERS params = demo_parameters();
     IDirect3DDevice9* device = nullptr;
@@ -272,11 +276,41 @@ TEST_F(WindowDevice, ReleasingAfterTheWindowIsGoneIsSafe)
                   device, dds_files::file(1, 1, 0, dds_files::kL8, {7}), &texture),
               D3D_OK);
     ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+
+    IDirect3DDevice9* other = create_device(8, 8, D3DFMT_UNKNOWN, TRUE);
+    ASSERT_NE(other, nullptr) << host_d3d9::last_error();
+    const D3DMATRIX projection = screen_projection(8, 8);
+    other->SetTransform(D3DTS_PROJECTION, &projection);
+    other->SetFVF(0x152);
+    other->SetRenderState(D3DRS_LIGHTING, FALSE);
+    other->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    IDirect3DTexture9* green = nullptr;
+    ASSERT_EQ(
+        host_d3d9::create_texture_from_dds(
+            other, dds_files::file(1, 1, 0, dds_files::kA8R8G8B8, dds_files::words32({kGreen})),
+            &green),
+        D3D_OK);
+    ASSERT_EQ(other->SetTexture(0, green), D3D_OK);
+    ASSERT_EQ(dynamic_cast<host_d3d9::GlTexture*>(texture)->name(),
+              dynamic_cast<host_d3d9::GlTexture*>(green)->name())
+        << "the case needs both textures to have the same GL name";
+
     DestroyWindow(window_);
     window_ = nullptr;
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kRed, 1.0f, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->Release(), 1u);
-    EXPECT_EQ(texture->Release(), 0u);
+    EXPECT_EQ(texture->Release(), 0u);  // the device goes too
+
+    const Vertex quad[] = {
+        vertex(-0.5f, -0.5f, 0.5f, 0xffffffff), vertex(7.5f, -0.5f, 0.5f, 0xffffffff),
+        vertex(-0.5f, 7.5f, 0.5f, 0xffffffff), vertex(7.5f, 7.5f, 0.5f, 0xffffffff)};
+    ASSERT_EQ(other->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    std::vector<uint8_t> image(8 * 8 * 4);
+    ASSERT_EQ(host_d3d9::read_back_buffer(other, image), D3D_OK);
+    EXPECT_EQ((Pixel{image[0], image[1], image[2], image[3]}), rgba(kGreen));
+    ASSERT_EQ(other->SetTexture(0, nullptr), D3D_OK);
+    EXPECT_EQ(green->Release(), 0u);
+    EXPECT_EQ(other->Release(), 0u);
 }
 
 TEST_F(WindowDevice, AnUnknownWindowIsRefused)

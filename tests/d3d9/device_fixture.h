@@ -1,7 +1,8 @@
 // Shared set-up for the OpenGL device's tests: a fresh offscreen device per
 // test with an A8R8G8B8 back buffer (so alpha can be read back) and a D16
-// depth buffer, a projection that puts a vertex (x, y, z) on Direct3D's
-// screen pixel coordinate (x, y) with depth z, and pixel helpers.
+// depth buffer, lighting off (vertex colours drawn as they are, as the
+// demo's layer sets it), a projection that puts a vertex (x, y, z) on
+// Direct3D's screen pixel coordinate (x, y) with depth z, and pixel helpers.
 #pragma once
 
 #include <SDL2/SDL.h>
@@ -123,6 +124,7 @@ protected:
         device_ = create_device(kWidth, kHeight, D3DFMT_A8R8G8B8, TRUE);
         ASSERT_NE(device_, nullptr) << host_d3d9::last_error();
         ASSERT_EQ(device_->SetFVF(0x152), D3D_OK);
+        ASSERT_EQ(device_->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
         const D3DMATRIX projection = screen_projection(kWidth, kHeight);
         ASSERT_EQ(device_->SetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
         ASSERT_EQ(

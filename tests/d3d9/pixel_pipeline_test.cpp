@@ -245,6 +245,7 @@ TEST(BackBufferWithoutAlpha, DestinationAlphaIsOne)
     const D3DMATRIX projection = screen_projection(16, 16);
     device->SetTransform(D3DTS_PROJECTION, &projection);
     device->SetFVF(0x152);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
     const Vertex quad[] = {
         vertex(-0.5f, -0.5f, 0.5f, 0x10ff0000), vertex(15.5f, -0.5f, 0.5f, 0x10ff0000),

@@ -1,6 +1,6 @@
 // Where the device puts pixels: clearing, Direct3D 9's pixel centres, points,
 // culling by on-screen winding, the depth test and depth writes, flat
-// shading, and the orientation of the read-back image. Colours here are
+// shading, lighting's default, and the orientation of the read-back image. Colours here are
 // exact: no filtering or blending is involved.
 #include "tests/d3d9/device_fixture.h"
 
@@ -34,10 +34,22 @@ TEST_F(Rasterization, ClearFillsTheBackBufferAndRectanglesOnlyTheirArea)
     // Rectangles are top-down pixel coordinates, right and bottom exclusive.
     const D3DRECT rect{4, 2, 8, 5};
     ASSERT_EQ(device_->Clear(1, &rect, D3DCLEAR_TARGET, 0x80ff8040, 1.0f, 0), D3D_OK);
-    const auto image = read_back();
+    auto image = read_back();
     EXPECT_EQ(at(image, 4, 2), (Pixel{0xff, 0x80, 0x40, 0x80}));
     EXPECT_EQ(at(image, 7, 4), (Pixel{0xff, 0x80, 0x40, 0x80}));
     EXPECT_EQ(covered(image), 4 * 3);
+
+    // A count without rectangles is a clear without rectangles: all of it,
+    // depth included.
+    ASSERT_EQ(pixels(20, 10, 30, 20, 0.25f, kRed), D3D_OK);
+    ASSERT_EQ(device_->Clear(2, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 1.0f, 0),
+              D3D_OK);
+    image = read_back();
+    EXPECT_EQ(at(image, 5, 3), rgba(kBlue));
+    EXPECT_EQ(at(image, 25, 15), rgba(kBlue));
+    EXPECT_EQ(at(image, 63, 31), rgba(kBlue));
+    ASSERT_EQ(pixels(20, 10, 30, 20, 0.5f, kGreen), D3D_OK);  // behind the red, had it stayed
+    EXPECT_EQ(at(25, 15), rgba(kGreen));
 }
 
 TEST_F(Rasterization, ReadBackComesTopRowFirst)
@@ -56,6 +68,48 @@ TEST_F(Rasterization, UntexturedGeometryTakesTheDiffuseColour)
 {
     ASSERT_EQ(pixels(0, 0, 64, 32, 0.5f, 0x7f4080c0), D3D_OK);
     EXPECT_EQ(at(20, 20), (Pixel{0x40, 0x80, 0xc0, 0x7f}));
+}
+
+// A new device has lighting on, as Direct3D's has. With no light enabled
+// (and the default ambient, 0) Direct3D lights every vertex black and takes
+// the alpha from the vertex colour; fog still applies after lighting.
+TEST(Lighting, ANewDeviceLightsVerticesBlackKeepingTheirAlpha)
+{
+    IDirect3DDevice9* device = create_device(16, 16, D3DFMT_A8R8G8B8, TRUE);
+    ASSERT_NE(device, nullptr) << host_d3d9::last_error();
+    const D3DMATRIX projection = screen_projection(16, 16);
+    ASSERT_EQ(device->SetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
+    ASSERT_EQ(device->SetFVF(0x152), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff102030, 1.0f, 0),
+              D3D_OK);
+    auto quad = [device](float x0, float x1, D3DCOLOR color) {
+        const Vertex strip[] = {vertex(x0, -0.5f, 0.5f, color), vertex(x1, -0.5f, 0.5f, color),
+                                vertex(x0, 15.5f, 0.5f, color), vertex(x1, 15.5f, 0.5f, color)};
+        return device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(Vertex));
+    };
+    ASSERT_EQ(quad(-0.5f, 3.5f, 0x80ff8040), D3D_OK);  // pixels 0..3
+    ASSERT_EQ(device->LightEnable(0, FALSE), D3D_OK);
+    ASSERT_EQ(quad(3.5f, 7.5f, 0xc0ffffff), D3D_OK);  // pixels 4..7
+    // Half fog toward white (the default fog range 0..1, distance 0.5) over
+    // the lit black, not over the vertex's red.
+    ASSERT_EQ(device->SetRenderState(D3DRS_FOGENABLE, TRUE), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_FOGCOLOR, 0xffffffff), D3D_OK);
+    ASSERT_EQ(quad(7.5f, 11.5f, 0x40ff0000), D3D_OK);  // pixels 8..11
+    ASSERT_EQ(device->SetRenderState(D3DRS_FOGENABLE, FALSE), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
+    ASSERT_EQ(quad(11.5f, 15.5f, 0x80ff8040), D3D_OK);  // pixels 12..15, unlit
+    std::vector<uint8_t> image(16 * 16 * 4);
+    ASSERT_EQ(host_d3d9::read_back_buffer(device, image), D3D_OK);
+    auto pixel = [&image](int x) {
+        const size_t i = (8 * 16 + static_cast<size_t>(x)) * 4;
+        return Pixel{image[i], image[i + 1], image[i + 2], image[i + 3]};
+    };
+    EXPECT_EQ(pixel(1), (Pixel{0, 0, 0, 0x80}));
+    EXPECT_EQ(pixel(5), (Pixel{0, 0, 0, 0xc0}));
+    EXPECT_TRUE(near(pixel(9), {128, 128, 128, 0x40}, 1));
+    EXPECT_EQ(pixel(13), (Pixel{0xff, 0x80, 0x40, 0x80}));
+    EXPECT_EQ(device->Release(), 0u);
 }
 
 // Direct3D 9 puts pixel centres on integer coordinates: a rectangle from

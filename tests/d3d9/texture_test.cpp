@@ -1,15 +1,20 @@
 // Textures through the device: every DDS format as the GPU samples it, the
 // stage-0 operations (texture x diffuse, texture alpha), mip chains kept or
-// built, the sampler's filters and address modes, and D3DXCreateTexture-
-// FromFileA's refusals. Every format, DXT included, is decoded by our own
-// decoder at load, so texels come out exactly as it decodes them; the
-// tolerance is 1 where a texel is multiplied by a diffuse colour.
+// built, the sampler's filters and address modes, how long a texture lives,
+// running out of memory, and D3DXCreateTextureFromFileA's refusals. Every format, DXT included, is
+// decoded by our own decoder at load, so texels come out exactly as it decodes them; the tolerance
+// is 1 where a texel is multiplied by a diffuse colour.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "host/common/dds/dds.h"
+#include "host/linux/d3d9/live_objects.h"
 #include "tests/d3d9/device_fixture.h"
 #include "tests/dds/dds_files.h"
 
@@ -324,6 +329,112 @@ TEST(TextureLifetime, TheDeviceLivesUntilItsLastTextureGoes)
     EXPECT_EQ(texture->Release(), 1u);
     EXPECT_EQ(device->Release(), 1u);   // the texture's reference remains
     EXPECT_EQ(texture->Release(), 0u);  // takes the device with it
+}
+
+// Like Direct3D's, the device holds a bound texture: released by its owner,
+// it is still drawn until it is unbound, and one still bound when the device
+// goes is released with the device, so nothing is left alive at exit.
+TEST(TextureLifetime, ABoundTextureLivesUntilUnboundOrUntilItsDeviceGoes)
+{
+    const size_t textures_before = host_d3d9::live_objects(host_d3d9::ObjectKind::texture);
+    const size_t devices_before = host_d3d9::live_objects(host_d3d9::ObjectKind::device);
+    IDirect3DDevice9* device = create_device(8, 8, D3DFMT_UNKNOWN, TRUE);
+    ASSERT_NE(device, nullptr) << host_d3d9::last_error();
+    const D3DMATRIX projection = screen_projection(8, 8);
+    device->SetTransform(D3DTS_PROJECTION, &projection);
+    device->SetFVF(0x152);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    auto drawn = [device] {
+        const Vertex quad[] = {
+            vertex(-0.5f, -0.5f, 0.5f, 0xffffffff), vertex(7.5f, -0.5f, 0.5f, 0xffffffff),
+            vertex(-0.5f, 7.5f, 0.5f, 0xffffffff), vertex(7.5f, 7.5f, 0.5f, 0xffffffff)};
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+        std::vector<uint8_t> image(8 * 8 * 4);
+        EXPECT_EQ(host_d3d9::read_back_buffer(device, image), D3D_OK);
+        return Pixel{image[0], image[1], image[2], image[3]};
+    };
+    auto texture_of = [device](uint32_t argb) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(host_d3d9::create_texture_from_dds(
+                      device, file(1, 1, 0, kA8R8G8B8, words32({argb})), &texture),
+                  D3D_OK);
+        return texture;
+    };
+
+    IDirect3DTexture9* green = texture_of(0xff00ff00);
+    ASSERT_NE(green, nullptr);
+    ASSERT_EQ(device->SetTexture(0, green), D3D_OK);
+    EXPECT_EQ(green->Release(), 0u);
+    EXPECT_EQ(drawn(), (Pixel{0, 255, 0, 255}));
+    EXPECT_EQ(host_d3d9::live_objects(host_d3d9::ObjectKind::texture), textures_before + 1);
+
+    // Binding another lets go of the first, which goes at once.
+    IDirect3DTexture9* red = texture_of(0xffff0000);
+    ASSERT_NE(red, nullptr);
+    ASSERT_EQ(device->SetTexture(0, red), D3D_OK);
+    EXPECT_EQ(host_d3d9::live_objects(host_d3d9::ObjectKind::texture), textures_before + 1);
+    EXPECT_EQ(red->Release(), 0u);
+    EXPECT_EQ(drawn(), (Pixel{255, 0, 0, 255}));
+
+    EXPECT_EQ(device->Release(), 0u);
+    EXPECT_EQ(host_d3d9::live_objects(host_d3d9::ObjectKind::texture), textures_before);
+    EXPECT_EQ(host_d3d9::live_objects(host_d3d9::ObjectKind::device), devices_before);
+}
+
+// 8192 x 8192 DXT1 blocks (32 MiB) decode to 256 MiB of RGBA8. In a child
+// process whose address space may grow by only 64 MiB, loading them must
+// fail with E_OUTOFMEMORY: no exception, no end of the program. Exits 0 on
+// that result.
+[[noreturn]] void load_beyond_the_memory_limit()
+{
+    IDirect3DDevice9* device = create_device(8, 8, D3DFMT_UNKNOWN, TRUE);
+    if (device == nullptr) {
+        std::fprintf(stderr, "no device: %s\n", host_d3d9::last_error());
+        std::exit(2);
+    }
+    constexpr uint32_t kSide = 8192;
+    std::vector<uint8_t> bytes = header(kSide, kSide, 0, kDxt1);
+    bytes.resize(bytes.size() + size_t{kSide / 4} * (kSide / 4) * 8, 0x55);
+
+    rlimit unlimited{};
+    getrlimit(RLIMIT_AS, &unlimited);
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit tight = unlimited;
+    tight.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                     (rlim_t{64} << 20);
+    setrlimit(RLIMIT_AS, &tight);
+    auto* texture = reinterpret_cast<IDirect3DTexture9*>(uintptr_t{0x1234});
+    const HRESULT result = host_d3d9::create_texture_from_dds(device, bytes, &texture);
+    setrlimit(RLIMIT_AS, &unlimited);
+
+    std::fprintf(stderr, "result 0x%08x, texture %s: %s\n", static_cast<unsigned>(result),
+                 texture == nullptr ? "none" : "set", host_d3d9::last_error());
+    if (texture != nullptr) {
+        texture->Release();
+    }
+    device->Release();
+    std::exit(result == E_OUTOFMEMORY && texture == nullptr ? 0 : 1);
+}
+
+TEST(TextureMemory, DecodingBeyondTheAvailableMemoryIsOutOfMemory)
+{
+    // The child starts afresh rather than forking a process with driver threads.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Under AddressSanitizer a failed allocation ends the program unless its
+    // allocator may return null, as the ordinary one does; the child takes
+    // the option from its environment.
+    const char* const options = std::getenv("ASAN_OPTIONS");
+    const std::string saved = options != nullptr ? options : "";
+    setenv("ASAN_OPTIONS", (saved + ":allocator_may_return_null=1").c_str(), 1);
+    EXPECT_EXIT(load_beyond_the_memory_limit(), testing::ExitedWithCode(0),
+                "result 0x8007000e, texture none: not enough memory");
+    if (options != nullptr) {
+        setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    } else {
+        unsetenv("ASAN_OPTIONS");
+    }
 }
 
 // ---------------------------------------------------------------------------

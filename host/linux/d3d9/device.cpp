@@ -397,6 +397,11 @@ ULONG GlDevice::Release()
     if (--references_ > 0) {
         return references_;
     }
+    // A texture still bound goes with the device (its own references are
+    // all released, or it would hold the device), while the context is there.
+    if (GlTexture* bound = std::exchange(texture_, nullptr); bound != nullptr) {
+        bound->unbind();
+    }
     IDirect3D9* factory = factory_;
     destroy();
     delete this;
@@ -458,8 +463,8 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
         ((flags & D3DCLEAR_STENCIL) && !has_stencil_)) {
         return D3DERR_INVALIDCALL;
     }
-    if (count > 0 && rects == nullptr) {
-        return D3D_OK;  // as Direct3D's runtime does: a count without rectangles clears nothing
+    if (rects == nullptr) {
+        count = 0;  // as Direct3D's runtime does: a count without rectangles clears everything
     }
     if (!make_current()) {
         return D3DERR_INVALIDCALL;
@@ -554,6 +559,9 @@ HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
     case D3DRS_ALPHAFUNC:
         ++versions_.alpha;
         break;
+    case D3DRS_LIGHTING:
+        ++versions_.lighting;
+        break;
     default:
         break;
     }
@@ -565,15 +573,19 @@ HRESULT GlDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
     if (stage != 0) {
         return D3D_OK;
     }
-    if (texture == nullptr) {
-        texture_ = nullptr;
-        return D3D_OK;
+    GlTexture* ours = nullptr;
+    if (texture != nullptr) {
+        ours = dynamic_cast<GlTexture*>(texture);
+        if (ours == nullptr || ours->device() != this) {
+            return D3DERR_INVALIDCALL;
+        }
+        ours->bind();
     }
-    auto* ours = dynamic_cast<GlTexture*>(texture);
-    if (ours == nullptr || ours->device() != this) {
-        return D3DERR_INVALIDCALL;
+    // Let go of the previous texture last: unbinding may destroy it.
+    if (GlTexture* previous = std::exchange(texture_, ours);
+        previous != nullptr && previous != ours) {
+        previous->unbind();
     }
-    texture_ = ours;
     return D3D_OK;
 }
 
@@ -592,14 +604,6 @@ HRESULT GlDevice::SetFVF(DWORD fvf)
     }
     fvf_ = fvf;
     return D3D_OK;
-}
-
-void GlDevice::texture_released(GlTexture* texture)
-{
-    if (texture_ == texture) {
-        texture_ = nullptr;
-    }
-    gl_.texture_deleted(texture->name());
 }
 
 // ---------------------------------------------------------------------------
@@ -785,6 +789,11 @@ void GlDevice::upload_uniforms(Program& program)
                     compare.less, compare.equal, compare.greater);
         program.uploaded.alpha = versions_.alpha;
     }
+    if (program.uploaded.lighting != versions_.lighting) {
+        const float rgb = state(D3DRS_LIGHTING) != FALSE ? 0.0f : 1.0f;
+        glUniform4f(program.diffuse_mask, rgb, rgb, rgb, 1.0f);
+        program.uploaded.lighting = versions_.lighting;
+    }
 }
 
 void GlDevice::apply_fixed_state()
@@ -832,7 +841,7 @@ void GlDevice::apply_sampler()
 }
 
 // ---------------------------------------------------------------------------
-// Host extensions
+// Host extensions (texture creation is in texture.cpp)
 
 HRESULT GlDevice::read_back(std::span<uint8_t> rgba, RowOrder order)
 {
@@ -856,63 +865,6 @@ HRESULT GlDevice::read_back(std::span<uint8_t> rgba, RowOrder order)
         std::memcpy(a, b, row_bytes);
         std::memcpy(b, row_.data(), row_bytes);
     }
-    return D3D_OK;
-}
-
-HRESULT GlDevice::create_texture(const dds::Image& image, IDirect3DTexture9** texture)
-{
-    if (!make_current()) {
-        set_last_error("the device's window is gone");
-        return D3DERR_INVALIDCALL;
-    }
-    if (image.width > static_cast<uint32_t>(max_texture_size_) ||
-        image.height > static_cast<uint32_t>(max_texture_size_)) {
-        set_last_error("a " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-                       " texture is larger than OpenGL's limit of " +
-                       std::to_string(max_texture_size_));
-        return D3DERR_NOTAVAILABLE;
-    }
-    // Every format goes up as RGBA8, DXT blocks included: llvmpipe decodes a
-    // compressed texel again at every sample, and decoding once here cut a
-    // frame's rendering time by about a fifth (53 to 65 frames a second over
-    // the show at 960 x 544). A file's own mip chain is kept level for level;
-    // a file without one gets a full chain built from decoded pixels.
-    const uint32_t levels = image.level_count > 1
-                                ? image.level_count
-                                : dds::full_chain_length(image.width, image.height);
-
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    gl_.bind_texture(name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1));
-
-    std::vector<uint8_t> pixels;
-    std::vector<uint8_t> next;
-    for (uint32_t i = 0; i < levels; ++i) {
-        const uint32_t w = dds::mip_dimension(image.width, i);
-        const uint32_t h = dds::mip_dimension(image.height, i);
-        if (i < image.level_count) {
-            pixels.resize(dds::rgba8_size(w, h));
-            dds::decode_rgba8(image.format, image.levels[i], pixels);
-        } else {
-            next.resize(dds::rgba8_size(w, h));
-            dds::downsample_rgba8(pixels, dds::mip_dimension(image.width, i - 1),
-                                  dds::mip_dimension(image.height, i - 1), next);
-            pixels.swap(next);
-        }
-        glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(i), GL_RGBA8, static_cast<GLsizei>(w),
-                     static_cast<GLsizei>(h), 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    }
-    if (const GLenum error = glGetError(); error != GL_NO_ERROR) {
-        gl_.texture_deleted(name);
-        glDeleteTextures(1, &name);
-        set_last_error("OpenGL error " + std::to_string(error) + " while uploading the texture");
-        return D3DERR_OUTOFVIDEOMEMORY;
-    }
-    *texture = new GlTexture(this, name, image.width, image.height, levels);
     return D3D_OK;
 }
 

@@ -75,8 +75,8 @@ public:
     // Makes this device's context current; false once the application's
     // window is gone.
     bool make_current();
-    // Forgets a texture that is going away.
-    void texture_released(GlTexture* texture);
+    // Forgets a texture name deleted in this device's context.
+    void texture_deleted(GLuint name) { gl_.texture_deleted(name); }
 
 private:
     GlDevice() = default;
@@ -129,7 +129,7 @@ private:
     DWORD fvf_ = 0;
     std::array<DWORD, 256> render_states_{};
     std::array<DWORD, 14> sampler_states_{};
-    GlTexture* texture_ = nullptr;  // stage 0
+    GlTexture* texture_ = nullptr;  // stage 0, held by the device while bound
 
     // Transforms and what follows from them.
     D3DMATRIX world_{};
@@ -138,8 +138,8 @@ private:
     D3DMATRIX clip_adjust_{};  // the GL adjustment, applied after the projection
     float clip_from_model_[16] = {};
     float view_depth_[4] = {};
-    uint64_t transform_computed_ = 0;    // the transform version the two above belong to
-    UniformVersions versions_{1, 1, 1};  // counts of changes, per group of uniforms
+    uint64_t transform_computed_ = 0;       // the transform version the two above belong to
+    UniformVersions versions_{1, 1, 1, 1};  // counts of changes, per group of uniforms
 };
 
 }  // namespace host_d3d9

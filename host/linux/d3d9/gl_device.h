@@ -18,22 +18,30 @@
 //   ALPHAFUNC, ALPHAREF, ALPHABLENDENABLE, SRCBLEND, DESTBLEND, BLENDOP,
 //   BLENDFACTOR, CULLMODE, FILLMODE, SHADEMODE (flat or smooth colour),
 //   FOGENABLE, FOGVERTEXMODE (linear, exp, exp2), FOGSTART, FOGEND,
-//   FOGDENSITY, FOGCOLOR, POINTSIZE, COLORWRITEENABLE. All others are stored
-//   and ignored; LIGHTING in particular: the vertex diffuse colour is always
-//   used, as with lighting off. FOGTABLEMODE is ignored (fog is per vertex).
+//   FOGDENSITY, FOGCOLOR, POINTSIZE, COLORWRITEENABLE, LIGHTING. All others
+//   are stored and ignored. FOGTABLEMODE is ignored (fog is per vertex).
 //   A value outside a state's range acts as the state's default.
+// - LIGHTING starts TRUE, as in Direct3D. Off, the vertex diffuse colour is
+//   used as it is. On, the colour is what Direct3D computes with no light
+//   enabled and the default material and ambient (0): black, with the
+//   vertex's alpha (the diffuse material's alpha comes from the vertex
+//   colour by default). Lights are not modelled: LightEnable is accepted and
+//   has no effect, so an enabled light adds nothing either.
 // - Sampler 0: MINFILTER, MAGFILTER, MIPFILTER, ADDRESSU, ADDRESSV,
 //   BORDERCOLOR, MIPMAPLODBIAS. Texture stages other than 0, and samplers
 //   other than 0, are accepted and unused (their default colour operation
 //   is "disabled").
-// - Lights: LightEnable is accepted and has no effect.
 // - Present ignores its rectangles and window override; it stretches the
 //   back buffer over the window's client area. An offscreen device's Present
 //   only flushes.
 // - Drawing needs no BeginScene; BeginScene inside a scene and EndScene
 //   outside one fail with D3DERR_INVALIDCALL.
-// - A texture holds a reference to its device. Releasing a texture that is
-//   still bound unbinds it (Direct3D would keep it alive while bound).
+// - Clear with a rectangle count but no rectangles clears the whole target,
+//   as Direct3D's runtime treats it as a clear without rectangles.
+// - A texture holds a reference to its device until its last Release. The
+//   device holds a texture of its own while it is bound: a texture released
+//   while bound stays usable until it is unbound, or until the device itself
+//   goes, which then releases it too.
 // - A draw that can change no pixel (no depth written, and a blend of
 //   source x 0 + destination x 1 on every written channel) is skipped.
 //
@@ -47,8 +55,9 @@
 // Results: D3DERR_INVALIDCALL for a null argument or a device not of this
 // host; D3DXERR_INVALIDDATA for a file that cannot be opened or read and for
 // an empty, truncated, malformed or unsupported one; D3DERR_NOTAVAILABLE for
-// a texture beyond the driver's size limit; D3DERR_OUTOFVIDEOMEMORY if the
-// upload fails. On failure *texture is null and last_error() says why.
+// a texture beyond the driver's size limit; E_OUTOFMEMORY if there is not
+// memory enough to decode it; D3DERR_OUTOFVIDEOMEMORY if the upload fails.
+// On failure *texture is null and last_error() says why.
 #pragma once
 
 #include <cstddef>

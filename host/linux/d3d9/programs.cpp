@@ -6,8 +6,10 @@ namespace host_d3d9 {
 namespace {
 
 // Vertex stage: transform, pass the diffuse colour and texture coordinates
-// through (lighting off), and compute the vertex fog factor from the
-// distance along the view axis. Direct3D uses the view-space z; the scene's
+// through, and compute the vertex fog factor from the distance along the
+// view axis. The diffuse mask is (1, 1, 1, 1) with lighting off; with
+// lighting on it is (0, 0, 0, 1): no light is modelled, and with none
+// Direct3D lights a vertex black and keeps its alpha. Direct3D uses the view-space z; the scene's
 // right-handed view looks down -z, so the distance is its magnitude.
 constexpr const char* kVertexShader = R"(
 layout(location = 0) in vec3 a_position;
@@ -17,6 +19,7 @@ layout(location = 2) in vec2 a_texcoord;
 uniform mat4 u_clip_from_model;
 uniform vec4 u_view_depth;
 uniform vec2 u_fog;
+uniform vec4 u_diffuse_mask;
 
 COLOR_INTERPOLATION out vec4 v_diffuse;
 out vec2 v_texcoord;
@@ -26,7 +29,7 @@ void main()
 {
     vec4 position = vec4(a_position, 1.0);
     gl_Position = u_clip_from_model * position;
-    v_diffuse = a_diffuse;
+    v_diffuse = a_diffuse * u_diffuse_mask;
     v_texcoord = a_texcoord;
 #if FOG_MODE == 0
     v_fog = 1.0;
@@ -172,6 +175,7 @@ Program* ProgramCache::get(ProgramKey key, std::string* error)
     program.fog = glGetUniformLocation(name, "u_fog");
     program.fog_color = glGetUniformLocation(name, "u_fog_color");
     program.alpha_test = glGetUniformLocation(name, "u_alpha_test");
+    program.diffuse_mask = glGetUniformLocation(name, "u_diffuse_mask");
     // The texture always comes from unit 0; the sampler uniform is set once.
     glUseProgram(name);
     glUniform1i(glGetUniformLocation(name, "u_texture"), 0);

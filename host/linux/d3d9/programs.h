@@ -37,6 +37,7 @@ struct UniformVersions {
     uint64_t transform = 0;
     uint64_t fog = 0;
     uint64_t alpha = 0;
+    uint64_t lighting = 0;
 };
 
 struct Program {
@@ -46,7 +47,8 @@ struct Program {
     GLint fog = -1;              // vec2: linear (end, 1 / (end - start)); exp, exp2 (density, 0)
     GLint fog_color = -1;        // vec3
     GLint alpha_test = -1;       // ivec4: reference, pass if below, equal, above
-    UniformVersions uploaded{~0ull, ~0ull, ~0ull};
+    GLint diffuse_mask = -1;     // vec4: the vertex colour's factor, by lighting
+    UniformVersions uploaded{~0ull, ~0ull, ~0ull, ~0ull};
 };
 
 class ProgramCache {

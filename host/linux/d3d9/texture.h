@@ -1,6 +1,7 @@
 // A texture of the OpenGL device: one GL texture object with its mip chain.
-// It keeps its device (and so the device's context) alive until it is
-// released.
+// It keeps its device (and so the device's context) alive until its last
+// Release. Like Direct3D, the device holds a bound texture itself: a texture
+// released while bound lives on until it is unbound.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,11 @@ public:
     ULONG AddRef() override;
     ULONG Release() override;
 
+    // The device's own hold while the texture is bound to a stage; letting go
+    // of it destroys a texture whose references are all released.
+    void bind() { bound_ = true; }
+    void unbind();
+
     GlDevice* device() const { return device_; }
     GLuint name() const { return name_; }
     uint32_t width() const { return width_; }
@@ -28,8 +34,10 @@ public:
 
 private:
     ~GlTexture() = default;
+    void destroy();
 
     ULONG references_ = 1;
+    bool bound_ = false;
     LiveObject live_{ObjectKind::texture};
     GlDevice* device_;
     GLuint name_;
