@@ -139,7 +139,7 @@ HRESULT load_texture(IDirect3DDevice9* device, const char* path, IDirect3DTextur
         return result;
     }
     // Released on every way out but success, an exception included.
-    const std::unique_ptr<IDirect3DTexture9, Releaser> owned(made);
+    std::unique_ptr<IDirect3DTexture9, Releaser> owned(made);
     result =
         keep ? upload_file_levels(made, image) : upload_decoded_levels(made, image, level_count);
     if (FAILED(result)) {
