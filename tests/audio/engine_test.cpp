@@ -238,6 +238,9 @@ TEST_F(EngineTest, NoRoomIsTheMemoryErrorNotACrash)
     EXPECT_NE(std::string(audio::error_text(BASS_ERROR_MEM)).find("huge.mp3: the file is"),
               std::string::npos)
         << audio::error_text(BASS_ERROR_MEM);
+    // The same length in memory is not read at all.
+    EXPECT_EQ(engine.create_stream(TRUE, mp3.data(), 0, Engine::kMaxFileBytes + 1, 0), 0u);
+    EXPECT_EQ(audio::last_error(), BASS_ERROR_MEM);
 
     // No room for the file's bytes.
     const auto file = dir / "music.mp3";

@@ -1,9 +1,7 @@
 #include "host/common/audio/engine.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -177,6 +175,11 @@ std::optional<std::vector<uint8_t>> Engine::read_input(BOOL mem, const void* fil
         name = "memory";
         if (length == 0) {
             fail(BASS_ERROR_ILLPARAM, "a stream in memory needs its length");
+            return std::nullopt;
+        }
+        if (length > kMaxFileBytes) {
+            fail(BASS_ERROR_MEM, "memory: " + std::to_string(length) + " bytes; at most " +
+                                     std::to_string(kMaxFileBytes) + " are read");
             return std::nullopt;
         }
         const auto* bytes = static_cast<const uint8_t*>(file) + offset;
