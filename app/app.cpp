@@ -52,8 +52,13 @@ void load_textures()
             D3DXCreateTextureFromFileA(device, file.name, &texture_slots[file.slot]);
         if (FAILED(result)) {
             texture_slots[file.slot] = nullptr;
+            // D3DX answers the same for a directory or a device under the
+            // file's name as for a damaged file; the platform tells them apart.
+            const char* not_a_file =
+                result == D3DXERR_INVALIDDATA ? input_file_refusal(file.name) : nullptr;
             std::fprintf(stderr, "demo: cannot load \"%s\": %s (0x%08X); drawn untextured\n",
-                         file.name, texture_error_text(result), static_cast<unsigned>(result));
+                         file.name, not_a_file != nullptr ? not_a_file : texture_error_text(result),
+                         static_cast<unsigned>(result));
         }
     }
 }

@@ -32,3 +32,10 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
 #endif
 
 #include "platform/audio.h"
+
+// Why the program will not read `path` as an input file, in a few words
+// ("a directory, not a file"), or null when it names a regular file or
+// nothing at all. Looks without opening. The loaders refuse such paths with
+// their usual failure (D3DXERR_INVALIDDATA, BASS_ERROR_FILEOPEN); this names
+// the cause for the message. Both hosts define it (host/common/files).
+const char* input_file_refusal(const char* path);

@@ -5,6 +5,8 @@
 #                             needed, makes the Wine prefix and the test assets
 #   demo-plays-to-the-end     demo.exe with a short track exits 0 when the music ends
 #   demo-without-music-fails  demo.exe without demo.mp3 exits 1 and names the file
+#   demo-refuses-directories  demo.exe with a directory under a texture's name and
+#                             under demo.mp3 says so for each and exits 1
 #   renderers-agree           Wine's Direct3D 9 (demo-probe.exe) and our Linux device
 #                             (demo-still) draw the same frames, within the tolerance
 #   dds-reader-matches-d3dx   without d3dx9_43.dll, our DDS reader loads the textures
@@ -205,6 +207,23 @@ cmd_demo_without_music_fails() {
     grep -q 'demo.mp3' "$dir/stderr.txt" || fail "the error message does not name demo.mp3"
 }
 
+cmd_demo_refuses_directories() {
+    require_setup
+    local dir
+    dir=$(run_dir run-with-directories no-music)
+    rm "$dir/grass.dds"
+    mkdir "$dir/grass.dds" "$dir/demo.mp3"
+    local status=0
+    run_wine "$dir" "$demo_exe" 2>"$dir/stderr.txt" || status=$?
+    cat "$dir/stderr.txt" >&2
+    say "demo.exe with directories for grass.dds and demo.mp3: exit status $status"
+    [[ $status -eq 1 ]] || fail "expected exit status 1 with a directory for demo.mp3"
+    grep -q 'cannot load "grass.dds": a directory, not a file' "$dir/stderr.txt" ||
+        fail "the texture's line does not say grass.dds is a directory"
+    grep -q 'cannot play "demo.mp3": .*demo.mp3: a directory, not a file' "$dir/stderr.txt" ||
+        fail "the music's line does not say demo.mp3 is a directory"
+}
+
 # Renders frames ("POSITION LIGHT" entries after the directory) through
 # Wine's Direct3D 9 into $dir/probe.
 probe_frames() {
@@ -304,8 +323,8 @@ cmd_cleanup() {
 main() {
     local command=${1:-}
     case $command in
-    setup | demo-plays-to-the-end | demo-without-music-fails | renderers-agree | \
-        dds-reader-matches-d3dx)
+    setup | demo-plays-to-the-end | demo-without-music-fails | demo-refuses-directories | \
+        renderers-agree | dds-reader-matches-d3dx)
         require_tools
         [[ $command == setup ]] || require_wine
         "cmd_${command//-/_}"

@@ -27,6 +27,11 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
                                           IDirect3DTexture9** texture)
 {
     static const CreateTextureFromFileA d3dx_loader = find_d3dx_loader();
+    // A directory or a device under the file's name is refused before D3DX
+    // opens it: reading a device such as a pipe would wait for ever.
+    if (file != nullptr && input_file_refusal(file) != nullptr) {
+        return D3DXERR_INVALIDDATA;
+    }
     if (d3dx_loader != nullptr) {
         return d3dx_loader(device, file, texture);
     }

@@ -2,31 +2,27 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <optional>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "host/common/dds/dds.h"
+#include "host/common/files/input_file.h"
 
 namespace {
 
 // D3DX's error for files it cannot load (d3dx9.h: MAKE_DDHRESULT(2905)).
 const HRESULT kInvalidData = MAKE_D3DHRESULT(2905);
 
-std::optional<std::vector<uint8_t>> read_file(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
+// Larger files than this are not textures of ours (a full 8192 x 8192
+// A8R8G8B8 chain is about 358 MB), and would not fit beside their decoded
+// pixels in a 32-bit process.
+constexpr uint64_t kMaxFileBytes = uint64_t{512} << 20;
+
+struct Releaser {
+    void operator()(IDirect3DTexture9* texture) const { texture->Release(); }
+};
 
 // A compressed file with its mip levels goes up as it is; anything else is
 // decoded, and a single image gets the chain D3DX would build for it.
@@ -114,19 +110,16 @@ HRESULT upload_decoded_levels(IDirect3DTexture9* texture, const dds::Image& imag
     return D3D_OK;
 }
 
-}  // namespace
-
-HRESULT create_texture_from_dds_file(IDirect3DDevice9* device, const char* path,
-                                     IDirect3DTexture9** texture)
+HRESULT load_texture(IDirect3DDevice9* device, const char* path, IDirect3DTexture9** texture)
 {
-    if (device == nullptr || path == nullptr || texture == nullptr) {
-        return D3DERR_INVALIDCALL;
+    const files::Contents file = files::read_file(path, kMaxFileBytes);
+    if (file.failure == files::Failure::out_of_memory) {
+        return E_OUTOFMEMORY;
     }
-    const std::optional<std::vector<uint8_t>> file = read_file(path);
-    if (!file) {
+    if (!file.ok()) {
         return kInvalidData;
     }
-    const dds::ParseResult parsed = dds::parse(*file);
+    const dds::ParseResult parsed = dds::parse(file.bytes);
     if (!parsed.ok) {
         return kInvalidData;
     }
@@ -145,12 +138,31 @@ HRESULT create_texture_from_dds_file(IDirect3DDevice9* device, const char* path,
     if (FAILED(result)) {
         return result;
     }
+    // Released on every way out but success, an exception included.
+    std::unique_ptr<IDirect3DTexture9, Releaser> owned(made);
     result =
         keep ? upload_file_levels(made, image) : upload_decoded_levels(made, image, level_count);
     if (FAILED(result)) {
-        made->Release();
         return result;
     }
-    *texture = made;
+    *texture = owned.release();
     return D3D_OK;
+}
+
+}  // namespace
+
+HRESULT create_texture_from_dds_file(IDirect3DDevice9* device, const char* path,
+                                     IDirect3DTexture9** texture)
+{
+    if (device == nullptr || path == nullptr || texture == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    // The decoded levels of a large texture may not fit in a 32-bit
+    // process; the texture made for them is released as the stack unwinds.
+    try {
+        return load_texture(device, path, texture);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return E_OUTOFMEMORY;
 }

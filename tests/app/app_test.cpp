@@ -285,6 +285,22 @@ TEST_F(AppTest, LoadsTheTexturesInOrderAndLeavesMissingOnesEmpty)
     expect_everything_released_once();
 }
 
+TEST_F(AppTest, SaysForEachTextureNotLoadedWhyAndWhatItIs)
+{
+    fake::d3dx.present_files = {"tree.dds", "ground.dds"};
+    fake::d3dx.not_files = {{"grass.dds", "a directory, not a file"}};
+    fake::audio.active_ticks = 1;
+    EXPECT_EQ(run(), 0);
+
+    // A damaged file and a directory get the same answer from D3DX; the
+    // line tells them apart.
+    EXPECT_EQ(error_output,
+              "demo: cannot load \"grass.dds\": a directory, not a file (0x88760B59); "
+              "drawn untextured\n"
+              "demo: cannot load \"leaf.dds\": missing, unreadable or not a texture "
+              "(0x88760B59); drawn untextured\n");
+}
+
 TEST_F(AppTest, DrawsAFrameOnlyWhenNoMessageIsWaiting)
 {
     fake::windowing.on_show = [] {

@@ -231,6 +231,12 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9*, LPCSTR file,
     return D3D_OK;
 }
 
+const char* input_file_refusal(const char* path)
+{
+    const auto found = fake::d3dx.not_files.find(path);
+    return found != fake::d3dx.not_files.end() ? found->second.c_str() : nullptr;
+}
+
 // --- Audio ----------------------------------------------------------------
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -108,6 +109,8 @@ struct Audio {
 
 struct D3dx {
     std::set<std::string> present_files;  // the texture files that load
+    // Names that are no files at all, with input_file_refusal's answer.
+    std::map<std::string, std::string> not_files;
     std::vector<IDirect3DTexture9*> loaded;
 };
 

@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <new>
+#include <utility>
 
 #include "tests/audio/mp3_fixture.h"
 #include "tests/audio/mpeg_frames.h"
+#include "tests/support/failing_allocation.h"
 
 namespace {
 
@@ -36,6 +41,7 @@ public:
     uint64_t decoded_frames = 44100;  // at the source rate
     uint32_t source_rate = 0;         // 0: the rate the scan found
     int decode_error = BASS_OK;
+    bool decode_runs_out_of_memory = false;
 
     Nanoseconds now() override { return time; }
     void lock() override {}
@@ -52,6 +58,9 @@ public:
     audio::DecodeOutcome decode(std::span<const uint8_t>, const audio::MpegStream& stream,
                                 uint32_t output_rate) override
     {
+        if (decode_runs_out_of_memory) {
+            throw std::bad_alloc();
+        }
         audio::DecodeOutcome outcome;
         if (decode_error != BASS_OK) {
             outcome.error = decode_error;
@@ -180,6 +189,81 @@ TEST_F(EngineTest, RefusesFilesWithACodeAndAReason)
     EXPECT_EQ(engine.create_stream(FALSE, shifted_path.string().c_str(), 1u << 20, 0, 0), 0u);
     EXPECT_EQ(audio::last_error(), BASS_ERROR_FILEOPEN);
     EXPECT_STREQ(audio::error_text(BASS_OK), "no error");
+}
+
+TEST_F(EngineTest, RefusesWhatIsNotAFileAndSaysWhatItIs)
+{
+    ASSERT_TRUE(engine.init(-1, 44100));
+    TempDir dir;
+    const auto directory = dir / "directory.mp3";
+    std::filesystem::create_directory(directory);
+    const auto fifo = dir / "fifo.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto device = dir / "device.mp3";
+    std::filesystem::create_symlink("/dev/zero", device);
+
+    const std::pair<std::filesystem::path, const char*> cases[] = {
+        {directory, "a directory, not a file"},
+        {fifo, "a FIFO (named pipe), not a file"},
+        {device, "a character device, not a file"},
+    };
+    for (const auto& [path, said] : cases) {
+        EXPECT_EQ(engine.create_stream(FALSE, path.c_str(), 0, 0, 0), 0u) << path;
+        EXPECT_EQ(audio::last_error(), BASS_ERROR_FILEOPEN) << path;
+        EXPECT_EQ(std::string(audio::error_text(BASS_ERROR_FILEOPEN)),
+                  "cannot open the file: " + path.string() + ": " + said);
+    }
+
+    // A link to a file is the file.
+    const auto file = dir / "music.mp3";
+    write_file(file, mp3);
+    const auto link = dir / "link.mp3";
+    std::filesystem::create_symlink(file, link);
+    const HSTREAM stream = engine.create_stream(FALSE, link.c_str(), 0, 0, 0);
+    EXPECT_NE(stream, 0u) << audio::error_text(audio::last_error());
+}
+
+TEST_F(EngineTest, NoRoomIsTheMemoryErrorNotACrash)
+{
+    ASSERT_TRUE(engine.init(-1, 44100));
+    TempDir dir;
+
+    // Longer than the library holds in memory: refused before a byte of it
+    // is read (a sparse file takes no room on the disk).
+    const auto huge = dir / "huge.mp3";
+    write_file(huge, mp3);
+    std::filesystem::resize_file(huge, Engine::kMaxFileBytes + 1);
+    EXPECT_EQ(engine.create_stream(FALSE, huge.c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(audio::last_error(), BASS_ERROR_MEM);
+    EXPECT_NE(std::string(audio::error_text(BASS_ERROR_MEM)).find("huge.mp3: the file is"),
+              std::string::npos)
+        << audio::error_text(BASS_ERROR_MEM);
+    // The same length in memory is not read at all.
+    EXPECT_EQ(engine.create_stream(TRUE, mp3.data(), 0, Engine::kMaxFileBytes + 1, 0), 0u);
+    EXPECT_EQ(audio::last_error(), BASS_ERROR_MEM);
+
+    // No room for the file's bytes.
+    const auto file = dir / "music.mp3";
+    write_file(file, mp3);
+    {
+        test_support::FailingAllocations no_room(mp3.size());
+        EXPECT_EQ(engine.create_stream(FALSE, file.c_str(), 0, 0, 0), 0u);
+        EXPECT_EQ(audio::last_error(), BASS_ERROR_MEM);
+        EXPECT_GE(no_room.refused(), 1u);
+    }
+    EXPECT_EQ(std::string(audio::error_text(BASS_ERROR_MEM)),
+              "out of memory: " + file.string() + ": no room in memory for its " +
+                  std::to_string(mp3.size()) + " bytes");
+
+    // No room for the decoded samples.
+    backend.decode_runs_out_of_memory = true;
+    EXPECT_EQ(engine.create_stream(FALSE, file.c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(audio::last_error(), BASS_ERROR_MEM);
+    EXPECT_EQ(std::string(audio::error_text(BASS_ERROR_MEM)),
+              "out of memory: " + file.string() +
+                  ": no room for the stream's data or its decoded samples");
+    EXPECT_EQ(make_stream(), 0u);
+    EXPECT_EQ(audio::last_error(), BASS_ERROR_MEM);
 }
 
 TEST_F(EngineTest, AnInvalidHandleFailsEveryCall)

@@ -1,12 +1,16 @@
 // The capture tool's own logic: its command line, frame positions, the
 // contact sheet's layout and shrinking, and the WAV it hands to ffmpeg.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "tests/audio/mpeg_frames.h"
+#include "tests/support/failing_allocation.h"
 #include "tools/capture/music.h"
 #include "tools/capture/options.h"
 #include "tools/capture/sheet.h"
@@ -198,6 +202,49 @@ TEST(CaptureMusic, RefusesMissingAndNonMpegFiles)
         file << "this is not an mp3 file at all";
     }
     EXPECT_FALSE(decode_music(path, error));
+    std::remove(path.c_str());
+}
+
+TEST(CaptureMusic, RefusesWhatIsNotAFileWithWhatItIs)
+{
+    const std::string directory = ::testing::TempDir() + "capture_test_directory.mp3";
+    std::filesystem::create_directories(directory);
+    const std::string fifo = ::testing::TempDir() + "capture_test_fifo.mp3";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = ::testing::TempDir() + "capture_test_device.mp3";
+    std::remove(device.c_str());
+    std::filesystem::create_symlink("/dev/zero", device);
+
+    std::string error;
+    EXPECT_FALSE(decode_music(directory, error));
+    EXPECT_EQ(error, "a directory, not a file");
+    EXPECT_FALSE(decode_music(fifo, error));
+    EXPECT_EQ(error, "a FIFO (named pipe), not a file");
+    EXPECT_FALSE(decode_music(device, error));
+    EXPECT_EQ(error, "a character device, not a file");
+    std::filesystem::remove(directory);
+    std::remove(fifo.c_str());
+    std::remove(device.c_str());
+}
+
+TEST(CaptureMusic, NoRoomForTheSamplesIsAnErrorNotACrash)
+{
+    const std::vector<uint8_t> mp3 =
+        audio_test::silent_frames(audio_test::kMpeg1Layer3Stereo128k, 40);
+    const std::string path = ::testing::TempDir() + "capture_test_silence.mp3";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(mp3.data()), static_cast<std::streamsize>(mp3.size()));
+    std::string error;
+    ASSERT_TRUE(decode_music(path, error)) << error;
+
+    {
+        // The file fits; its samples, 11 times larger, do not.
+        test_support::FailingAllocations no_room(mp3.size() + 1);
+        EXPECT_FALSE(decode_music(path, error));
+        EXPECT_GE(no_room.refused(), 1u);
+    }
+    EXPECT_EQ(error, "out of memory");
     std::remove(path.c_str());
 }
 

@@ -1,10 +1,12 @@
 // Textures through the device: every DDS format as the GPU samples it, the
 // stage-0 operations (texture x diffuse, texture alpha), mip chains kept or
 // built, the sampler's filters and address modes, how long a texture lives,
-// running out of memory, and D3DXCreateTextureFromFileA's refusals. Every format, DXT included, is
-// decoded by our own decoder at load, so texels come out exactly as it decodes them; the tolerance
-// is 1 where a texel is multiplied by a diffuse colour.
+// running out of memory, and D3DXCreateTextureFromFileA's refusals. Every
+// format, DXT included, is decoded by our own decoder at load, so texels come
+// out exactly as it decodes them; the tolerance is 1 where a texel is
+// multiplied by a diffuse colour.
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "host/linux/d3d9/live_objects.h"
 #include "tests/d3d9/device_fixture.h"
 #include "tests/dds/dds_files.h"
+#include "tests/support/failing_allocation.h"
 
 namespace d3d9_test {
 namespace {
@@ -482,10 +485,41 @@ TEST_F(TextureFiles, RefusesFilesThatCannotBeRead)
     EXPECT_NE(reason.find(missing), std::string::npos) << reason;
     EXPECT_NE(reason.find("cannot open"), std::string::npos) << reason;
 
+    // Not files at all: each is named, and said what it is.
     const std::string directory = testing::TempDir() + "d3d9_texture_test_directory.dds";
     std::filesystem::create_directories(directory);
-    reason = refused(directory);
-    EXPECT_NE(reason.find("not a regular file"), std::string::npos) << reason;
+    EXPECT_EQ(refused(directory), directory + ": a directory, not a file");
+    const std::string fifo = testing::TempDir() + "d3d9_texture_test_fifo.dds";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(refused(fifo), fifo + ": a FIFO (named pipe), not a file");
+    const std::string device = testing::TempDir() + "d3d9_texture_test_device.dds";
+    std::remove(device.c_str());
+    std::filesystem::create_symlink("/dev/zero", device);
+    EXPECT_EQ(refused(device), device + ": a character device, not a file");
+}
+
+TEST_F(TextureFiles, LoadsAFileThroughASymbolicLink)
+{
+    const std::string path = write("linked.dds", file(8, 4, 0, kX8R8G8B8, pattern(128, 5)));
+    const std::string link = testing::TempDir() + "d3d9_texture_test_link.dds";
+    std::remove(link.c_str());
+    std::filesystem::create_symlink(path, link);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, link.c_str(), &texture), D3D_OK)
+        << host_d3d9::last_error();
+    EXPECT_EQ(host_d3d9::texture_info(texture).width, 8u);
+    EXPECT_EQ(texture->Release(), 0u);
+}
+
+TEST_F(TextureFiles, NoRoomForTheFileIsOutOfMemory)
+{
+    const std::vector<uint8_t> bytes = file(64, 64, 0, kA8R8G8B8, pattern(64 * 64 * 4, 3));
+    const std::string path = write("no_room.dds", bytes);
+    test_support::FailingAllocations no_room(bytes.size());
+    EXPECT_EQ(refused(path, E_OUTOFMEMORY),
+              path + ": no room in memory for its " + std::to_string(bytes.size()) + " bytes");
+    EXPECT_GE(no_room.refused(), 1u);
 }
 
 TEST_F(TextureFiles, RefusesEmptyTruncatedMalformedAndUnsupportedFiles)

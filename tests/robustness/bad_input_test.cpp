@@ -1,13 +1,17 @@
 // The demo, demo-still and demo-capture fed damaged input files, end to end.
 // Each case copies the good files into a folder of its own and damages one of
-// them: missing, empty, cut at half, overwritten with random bytes, or
-// replaced by a file of another format under the same name. A damaged texture
+// them: missing, empty, cut at half, overwritten with random bytes, replaced
+// by a file of another format under the same name, or by something that is
+// no file at all (a directory, a FIFO, /dev/zero through a symbolic link, a
+// symbolic link to a directory), which must be refused without being waited
+// on or read. A damaged texture
 // leaves the geometry it covers untextured and the show goes on, with one
 // warning naming the file; damaged music stops the demo and the capture with
 // status 1 and a message naming the file and the cause, and demo-still never
 // reads it. No damage may crash a program, hang it, or draw a sanitizer
 // report.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -62,7 +66,19 @@ const std::vector<std::pair<std::string, std::string>> kHeadless = {
 // Generous, for the sanitizer build; a hung program still fails its case.
 constexpr std::chrono::seconds kTimeLimit{60};
 
-enum class Damage { missing, empty, cut_at_half, random_bytes, png_image, wav_sound, dds_image };
+enum class Damage {
+    missing,
+    empty,
+    cut_at_half,
+    random_bytes,
+    png_image,
+    wav_sound,
+    dds_image,
+    directory,
+    fifo,
+    device,
+    link_to_directory,
+};
 
 const char* damage_name(Damage damage)
 {
@@ -81,6 +97,14 @@ const char* damage_name(Damage damage)
         return "is_a_wav";
     case Damage::dds_image:
         return "is_a_dds";
+    case Damage::directory:
+        return "is_a_directory";
+    case Damage::fifo:
+        return "is_a_fifo";
+    case Damage::device:
+        return "is_dev_zero";
+    case Damage::link_to_directory:
+        return "links_to_a_directory";
     }
     return "unknown";
 }
@@ -89,6 +113,18 @@ struct Case {
     std::string file;
     Damage damage;
     std::string cause;  // what the programs that give one say about the file
+    // What the demo's line says about a texture: D3DX gives no cause but
+    // for a path that is no file at all.
+    std::string demo_cause = "missing, unreadable or not a texture";
+};
+
+// What every program says about a path that is no file, and the damages
+// that make one.
+const std::pair<Damage, const char*> kNotFiles[] = {
+    {Damage::directory, "a directory, not a file"},
+    {Damage::fifo, "a FIFO (named pipe), not a file"},
+    {Damage::device, "a character device, not a file"},
+    {Damage::link_to_directory, "a directory, not a file"},
 };
 
 std::string case_name(const Case& c)
@@ -120,6 +156,9 @@ std::vector<Case> texture_cases()
         for (const auto& [damage, cause] : damages) {
             cases.push_back({file, damage, cause});
         }
+        for (const auto& [damage, cause] : kNotFiles) {
+            cases.push_back({file, damage, cause, cause});
+        }
     }
     return cases;
 }
@@ -128,7 +167,7 @@ std::vector<Case> music_cases()
 {
     // The causes as the audio library's scan gives them; the capture must
     // refuse each file for the same reason as the demo.
-    return {
+    std::vector<Case> cases = {
         {"demo.mp3", Damage::missing, "No such file"},
         {"demo.mp3", Damage::empty, "empty"},
         {"demo.mp3", Damage::cut_at_half, "cut short"},
@@ -136,6 +175,10 @@ std::vector<Case> music_cases()
         {"demo.mp3", Damage::wav_sound, "a RIFF (WAVE) file"},
         {"demo.mp3", Damage::dds_image, "a DDS image"},
     };
+    for (const auto& [damage, cause] : kNotFiles) {
+        cases.push_back({"demo.mp3", damage, cause});
+    }
+    return cases;
 }
 
 std::vector<uint8_t> read_bytes(const fs::path& path)
@@ -250,6 +293,25 @@ void damage_file(const fs::path& file, Damage damage)
     case Damage::dds_image:
         fs::copy_file(kGoodFiles / "tree.dds", file, fs::copy_options::overwrite_existing);
         break;
+    case Damage::directory:
+        fs::remove(file);
+        fs::create_directory(file);
+        break;
+    case Damage::fifo:
+        fs::remove(file);
+        if (mkfifo(file.c_str(), 0600) != 0) {
+            throw std::runtime_error("cannot make the FIFO " + file.string());
+        }
+        break;
+    case Damage::device:
+        fs::remove(file);
+        fs::create_symlink("/dev/zero", file);
+        break;
+    case Damage::link_to_directory:
+        fs::remove(file);
+        fs::create_directory(file.parent_path() / "elsewhere");
+        fs::create_directory_symlink("elsewhere", file);
+        break;
     }
 }
 
@@ -273,7 +335,7 @@ bool contains(const std::string& text, const std::string& part)
 
 // A case's folder holds the good files, one of them damaged; the programs
 // run there as a user runs them, from the folder with their input files.
-class DamagedFile : public ::testing::TestWithParam<Case> {
+class CaseFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -291,8 +353,6 @@ protected:
             fs::remove_all(folder_);
         }
     }
-
-    void damage() { damage_file(folder_ / GetParam().file, GetParam().damage); }
 
     ChildResult run(const char* program, const std::vector<std::string>& arguments)
     {
@@ -325,6 +385,11 @@ protected:
     fs::path folder_;
 };
 
+class DamagedFile : public CaseFolder, public ::testing::WithParamInterface<Case> {
+protected:
+    void damage() { damage_file(folder_ / GetParam().file, GetParam().damage); }
+};
+
 class TextureDamage : public DamagedFile {};
 class MusicDamage : public DamagedFile {};
 
@@ -340,7 +405,9 @@ TEST_P(TextureDamage, DemoWarnsOnceAndPlaysToTheEnd)
     // One line, about this file alone: the other textures loaded.
     const std::vector<std::string> said = lines_starting(result.output, "demo:");
     ASSERT_EQ(said.size(), 1u) << result.output;
-    EXPECT_TRUE(contains(said[0], "cannot load \"" + GetParam().file + "\"")) << said[0];
+    EXPECT_TRUE(contains(said[0], "cannot load \"" + GetParam().file +
+                                      "\": " + GetParam().demo_cause + " (0x88760B59)"))
+        << said[0];
     EXPECT_TRUE(contains(said[0], "drawn untextured")) << said[0];
     // The show lasts as long as its music: a demo that gave up at its first
     // frame would end at once with the same status.
@@ -442,6 +509,41 @@ TEST_P(MusicDamage, StillNeverReadsIt)
     const std::vector<uint8_t> frame = read_bytes(folder_ / "damaged.png");
     ASSERT_FALSE(frame.empty());
     EXPECT_TRUE(frame == read_bytes(folder_ / "good.png"));
+}
+
+// Input files that are symbolic links to the files are the files.
+class LinkedFiles : public CaseFolder {};
+
+TEST_F(LinkedFiles, AreReadAsTheFilesTheyLinkTo)
+{
+    const ChildResult copies = render_still("copies.png");
+    ASSERT_TRUE(ended_cleanly(copies));
+    ASSERT_EQ(copies.exit_status, 0) << copies.output;
+    for (const char* file : kInputFiles) {
+        fs::remove(folder_ / file);
+        fs::create_symlink(kGoodFiles / file, folder_ / file);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    const ChildResult demo = run(DEMO_EXE, {});
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(ended_cleanly(demo));
+    EXPECT_EQ(demo.exit_status, 0) << demo.output;
+    EXPECT_TRUE(lines_starting(demo.output, "demo:").empty()) << demo.output;
+    EXPECT_GE(took.count(), 0.8 * kTrackSeconds);
+
+    const ChildResult links = render_still("links.png");
+    ASSERT_TRUE(ended_cleanly(links));
+    ASSERT_EQ(links.exit_status, 0) << links.output;
+    EXPECT_TRUE(lines_starting(links.output, "demo-still:").empty()) << links.output;
+    EXPECT_TRUE(read_bytes(folder_ / "links.png") == read_bytes(folder_ / "copies.png"));
+
+    const ChildResult capture = run(DEMO_CAPTURE_EXE, kCaptureArguments);
+    ASSERT_TRUE(ended_cleanly(capture));
+    EXPECT_EQ(capture.exit_status, 0) << capture.output;
+    EXPECT_TRUE(lines_starting(capture.output, "demo-capture: warning:").empty()) << capture.output;
+    EXPECT_EQ(lines_starting(capture.output, "demo-capture: wrote out.mp4").size(), 1u)
+        << capture.output;
 }
 
 std::string param_name(const ::testing::TestParamInfo<Case>& info)

@@ -3,8 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
+#include "host/common/audio/engine.h"
 #include "host/common/audio/mpeg_stream.h"
+#include "host/common/files/input_file.h"
 #include "host/linux/audio/mpg123_decoder.h"
 
 namespace capture {
@@ -25,47 +29,23 @@ void put_u16(uint8_t* p, uint16_t v)
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-// The whole file, or nothing with the system's reason in error.
-std::optional<std::vector<uint8_t>> read_whole_file(const std::string& path, std::string& error)
+std::optional<std::vector<uint8_t>> decode_file(const std::string& path, std::string& error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = std::strerror(errno);
-        return std::nullopt;
-    }
-    std::vector<uint8_t> data;
-    uint8_t chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        data.insert(data.end(), chunk, chunk + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        error = "read error";
-        return std::nullopt;
-    }
-    return data;
-}
-
-}  // namespace
-
-std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::string& error)
-{
-    // The demo's audio library reads the music: the same scan refuses the
+    // The demo's audio library reads the music: the same checks refuse the
     // same files for the same reasons (libmpg123 alone decodes a WAV file or
     // random bytes into a few kilobytes of noise), and the same decoder puts
     // the same samples at the same byte positions.
-    const std::optional<std::vector<uint8_t>> file = read_whole_file(path, error);
-    if (!file) {
+    const files::Contents file = files::read_file(path.c_str(), audio::Engine::kMaxFileBytes);
+    if (!file.ok()) {
+        error = file.reason;
         return std::nullopt;
     }
-    const audio::ScanResult scan = audio::scan_mpeg_stream(*file);
+    const audio::ScanResult scan = audio::scan_mpeg_stream(file.bytes);
     if (!scan.stream) {
         error = scan.error;
         return std::nullopt;
     }
-    const audio::DecodeOutcome decoded = audio::decode_mp3_mpg123(*file, kShowRate);
+    const audio::DecodeOutcome decoded = audio::decode_mp3_mpg123(file.bytes, kShowRate);
     if (!decoded.audio) {
         error = decoded.reason;
         return std::nullopt;
@@ -87,6 +67,20 @@ std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::s
         put_u16(&pcm[2 * i], static_cast<uint16_t>(samples[i]));
     }
     return pcm;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::string& error)
+{
+    try {
+        return decode_file(path, error);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    // As the demo's audio library words it (BASS_ERROR_MEM).
+    error = "out of memory";
+    return std::nullopt;
 }
 
 bool write_wav(const std::string& path, const uint8_t* pcm, size_t bytes, std::string& error)

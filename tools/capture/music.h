@@ -11,7 +11,8 @@ namespace capture {
 
 // Decodes a whole MP3 file as the demo's audio library does (its scan, then
 // libmpg123, gapless). Null with a reason in error when the file cannot be
-// read, is not MPEG audio by that scan, or is not at 44100 Hz.
+// read (missing, a directory, a device, a FIFO, too large), is not MPEG audio
+// by that scan, is not at 44100 Hz, or does not fit in memory.
 std::optional<std::vector<uint8_t>> decode_music(const std::string& path, std::string& error);
 
 // Writes pcm as a 44100 Hz stereo 16-bit WAV file. False with a reason on failure.

@@ -1,10 +1,12 @@
 #include "host/common/audio/engine.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <limits>
+#include <new>
+#include <stdexcept>
+
+#include "host/common/files/input_file.h"
 
 namespace audio {
 namespace {
@@ -59,6 +61,14 @@ bool fail(int code, const std::string& reason = {})
 {
     tls_error = code;
     std::snprintf(tls_reason, sizeof tls_reason, "%s", reason.c_str());
+    return false;
+}
+
+// A failure whose reason, "name: cause", must not allocate.
+bool fail_in_place(int code, const char* name, const char* cause)
+{
+    tls_error = code;
+    std::snprintf(tls_reason, sizeof tls_reason, "%s: %s", name, cause);
     return false;
 }
 
@@ -167,35 +177,50 @@ std::optional<std::vector<uint8_t>> Engine::read_input(BOOL mem, const void* fil
             fail(BASS_ERROR_ILLPARAM, "a stream in memory needs its length");
             return std::nullopt;
         }
+        if (length > kMaxFileBytes) {
+            fail(BASS_ERROR_MEM, "memory: " + std::to_string(length) + " bytes; at most " +
+                                     std::to_string(kMaxFileBytes) + " are read");
+            return std::nullopt;
+        }
         const auto* bytes = static_cast<const uint8_t*>(file) + offset;
         return std::vector<uint8_t>(bytes, bytes + length);
     }
 
     name = static_cast<const char*>(file);
-    std::FILE* input = std::fopen(name.c_str(), "rb");
-    if (input == nullptr) {
-        fail(BASS_ERROR_FILEOPEN, name + ": " + std::strerror(errno));
-        return std::nullopt;
+    files::Contents contents = files::read_file(name.c_str(), kMaxFileBytes, offset, length);
+    switch (contents.failure) {
+    case files::Failure::none:
+        return std::move(contents.bytes);
+    case files::Failure::too_large:
+    case files::Failure::out_of_memory:
+        // The whole file is held, and decoded, in memory.
+        fail(BASS_ERROR_MEM, name + ": " + contents.reason);
+        break;
+    case files::Failure::cannot_open:
+    case files::Failure::not_a_file:
+    case files::Failure::cannot_read:
+        fail(BASS_ERROR_FILEOPEN, name + ": " + contents.reason);
+        break;
     }
-    std::vector<uint8_t> data;
-    bool ok = std::fseek(input, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(input) : -1;
-    ok = size >= 0 && static_cast<QWORD>(size) >= offset;
-    if (ok) {
-        const QWORD available = static_cast<QWORD>(size) - offset;
-        data.resize(static_cast<size_t>(length == 0 ? available : std::min(length, available)));
-        ok = std::fseek(input, static_cast<long>(offset), SEEK_SET) == 0 &&
-             std::fread(data.data(), 1, data.size(), input) == data.size();
-    }
-    std::fclose(input);
-    if (!ok) {
-        fail(BASS_ERROR_FILEOPEN, name + ": cannot read from byte " + std::to_string(offset));
-        return std::nullopt;
-    }
-    return data;
+    return std::nullopt;
 }
 
 HSTREAM Engine::create_stream(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags)
+{
+    // A file or a decode too large for memory gives the memory error, as
+    // BASS does, and takes nothing with it: what was made is unwound.
+    try {
+        return open_stream(mem, file, offset, length, flags);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    // Nothing may allocate here: the reason is formatted in place.
+    const char* name = mem || file == nullptr ? "memory" : static_cast<const char*>(file);
+    fail_in_place(BASS_ERROR_MEM, name, "no room for the stream's data or its decoded samples");
+    return 0;
+}
+
+HSTREAM Engine::open_stream(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags)
 {
     if (!initialised_) {
         fail(BASS_ERROR_INIT);

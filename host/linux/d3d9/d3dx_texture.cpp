@@ -7,16 +7,12 @@
 // truncated, malformed or in an unsupported format; D3DERR_NOTAVAILABLE for
 // a texture larger than the driver allows; D3DERR_OUTOFVIDEOMEMORY when the
 // upload fails. On every failure *texture is null and last_error() says why.
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "host/common/dds/dds.h"
+#include "host/common/files/input_file.h"
 #include "host/linux/d3d9/device.h"
 #include "host/linux/d3d9/gl_device.h"
 #include "host/linux/d3d9/texture.h"
@@ -26,42 +22,7 @@ namespace {
 
 // Larger files than this are not textures of ours (a full 8192 x 8192
 // A8R8G8B8 chain is about 358 MB).
-constexpr long kMaxFileBytes = long{512} << 20;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Reads a whole file; on failure returns false with the reason.
-bool read_file(const char* path, std::vector<uint8_t>* bytes, std::string* reason)
-{
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
-    if (!file) {
-        *reason = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
-    struct stat status {};
-    if (fstat(fileno(file.get()), &status) != 0) {
-        *reason = std::string("cannot read: ") + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        *reason = "cannot read: not a regular file";
-        return false;
-    }
-    const long size = static_cast<long>(status.st_size);
-    if (size > kMaxFileBytes) {
-        *reason = "the file is " + std::to_string(size) + " bytes, too large for a texture";
-        return false;
-    }
-    bytes->resize(static_cast<size_t>(size));
-    if (size > 0 && std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
-        *reason = std::string("cannot read: ") + std::strerror(errno != 0 ? errno : EIO);
-        return false;
-    }
-    return true;
-}
+constexpr uint64_t kMaxFileBytes = uint64_t{512} << 20;
 
 }  // namespace
 
@@ -146,15 +107,33 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
             "place for the texture");
         return D3DERR_INVALIDCALL;
     }
-    std::vector<uint8_t> bytes;
-    std::string reason;
-    if (!host_d3d9::read_file(file, &bytes, &reason)) {
-        host_d3d9::set_last_error(std::string(file) + ": " + reason);
-        return D3DXERR_INVALIDDATA;
+    try {
+        const files::Contents contents = files::read_file(file, host_d3d9::kMaxFileBytes);
+        switch (contents.failure) {
+        case files::Failure::none:
+            break;
+        case files::Failure::out_of_memory:
+            host_d3d9::set_last_error(std::string(file) + ": " + contents.reason);
+            return E_OUTOFMEMORY;
+        case files::Failure::cannot_open:
+            host_d3d9::set_last_error(std::string(file) + ": cannot open: " + contents.reason);
+            return D3DXERR_INVALIDDATA;
+        case files::Failure::not_a_file:
+        case files::Failure::too_large:
+        case files::Failure::cannot_read:
+            host_d3d9::set_last_error(std::string(file) + ": " + contents.reason);
+            return D3DXERR_INVALIDDATA;
+        }
+        const HRESULT result = host_d3d9::create_texture_from_dds(device, contents.bytes, texture);
+        if (FAILED(result)) {
+            host_d3d9::set_last_error(std::string(file) + ": " + host_d3d9::last_error());
+        }
+        return result;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
     }
-    const HRESULT result = host_d3d9::create_texture_from_dds(device, bytes, texture);
-    if (FAILED(result)) {
-        host_d3d9::set_last_error(std::string(file) + ": " + host_d3d9::last_error());
-    }
-    return result;
+    // The texture was never handed out; what was made for it is unwound.
+    *texture = nullptr;
+    host_d3d9::set_last_error("out of memory");
+    return E_OUTOFMEMORY;
 }
