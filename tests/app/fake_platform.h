@@ -16,6 +16,11 @@ namespace fake {
 // "tick", "BASS_Free"...), for tests that check ordering.
 extern std::vector<std::string> events;
 
+// The windowing and audio calls with their arguments, one a line, in order
+// ("CreateWindowExA 0x00000000 \"PSP GUM\" ..."), for tests that check what
+// the shell asked of the platform.
+extern std::vector<std::string> calls;
+
 struct Windowing {
     std::deque<MSG> queue;
     WNDPROC window_proc = nullptr;
@@ -26,6 +31,14 @@ struct Windowing {
     int destroy_messages_sent = 0;
     // Called by ShowWindow, e.g. to queue messages before the loop starts.
     std::function<void()> on_show;
+
+    // The monitor, and the window's style and outer rectangle (the client
+    // area is the whole rectangle, as on the Linux host).
+    RECT monitor{0, 0, 1920, 1080};
+    LONG style = 0;
+    RECT rect{};
+    int cursor_count = 0;
+    std::vector<std::string> message_boxes;  // "type: text"
 };
 
 struct Audio {
@@ -39,7 +52,12 @@ struct Audio {
     // Called with the tick number at every activity query.
     std::function<void(int)> on_tick;
 
+    // Positions from here on cannot be set (the music's decoded length).
+    QWORD length = ~QWORD{0};
+
     int ticks = 0;
+    int restarts = 0;      // BASS_ChannelPlay with restart on a playing channel
+    int restart_tick = 0;  // the tick at which the channel last started
     int free_calls = 0;
     QWORD set_position = ~QWORD{0};
     bool playing = false;
@@ -60,6 +78,9 @@ extern Windowing windowing;
 extern Audio audio;
 extern D3dx d3dx;
 extern Direct3D direct3d;
+
+// Adds a line to calls.
+void log_call(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Back to the defaults above; releases what the previous run left behind.
 void reset();

@@ -27,9 +27,10 @@
 //   other than 0, are accepted and unused (their default colour operation
 //   is "disabled").
 // - Lights: LightEnable is accepted and has no effect.
-// - Present ignores its rectangles and window override; it stretches the
-//   back buffer over the window's client area. An offscreen device's Present
-//   only flushes.
+// - Present ignores its source rectangle and window override; it stretches
+//   the back buffer over the destination rectangle, or without one over the
+//   window's client area; around a destination rectangle the window is
+//   black. An offscreen device's Present only flushes.
 // - Drawing needs no BeginScene; BeginScene inside a scene and EndScene
 //   outside one fail with D3DERR_INVALIDCALL.
 // - A texture holds a reference to its device. Releasing a texture that is
