@@ -166,6 +166,44 @@ TEST_F(BigScreen, AltEnterSwitchesToFullscreenAndBack)
     escape_ends_the_show();
 }
 
+TEST_F(BigScreen, AltF4EndsTheShowThroughTheDefaultHandling)
+{
+    start({"--fullscreen"});
+    const ChildResult result = [&] {
+        desktop_->press_key(window_, XK_F4, XK_Alt_L);
+        return demo_->wait(kEndsAtOnce);
+    }();
+    EXPECT_TRUE(result.exited && result.exit_status == 0) << result.describe() << "\n"
+                                                          << result.output;
+    EXPECT_TRUE(test_support::ended_cleanly(result));
+}
+
+TEST_F(BigScreen, LoopPlaysAOneSecondTrackOnUntilEsc)
+{
+    fs::remove(folder_ / "demo.mp3");
+    fs::create_symlink(kTextures / "demo.mp3", folder_ / "demo.mp3");  // 1 s of music
+    start({"--loop"});
+    // Three times the music's length (and start-up) later, the show still runs.
+    std::this_thread::sleep_for(3s);
+    EXPECT_FALSE(demo_->ended()) << "the show ended with its music\n" << demo_->output();
+    escape_ends_the_show();
+}
+
+TEST_F(BigScreen, FromPastTheEndOfTheMusicIsAUsageError)
+{
+    ChildProcess demo({{DEMO_EXE, "--from", "60s"},
+                       folder_,
+                       {{"DISPLAY", desktop_->display_name()},
+                        {"SDL_VIDEODRIVER", "x11"},
+                        {"SDL_AUDIODRIVER", "dummy"}}});
+    const ChildResult result = demo.wait(20s);
+    EXPECT_TRUE(result.exited && result.exit_status == 2) << result.describe();
+    EXPECT_NE(result.output.find("demo: --from 10584000: \"demo.mp3\" is not that long"),
+              std::string::npos)
+        << result.output;
+    EXPECT_TRUE(test_support::ended_cleanly(result));
+}
+
 TEST_F(BigScreen, BadOptionIsAUsageErrorBeforeAnyWindow)
 {
     ChildProcess demo({{DEMO_EXE, "--window", "huge"},
