@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/options.h"
 #include "gu/gu.h"
 #include "scene/scene.h"
 
@@ -10,12 +11,21 @@ namespace {
 constexpr const char* kClassName = "PSP GUM";
 constexpr const char* kWindowTitle = "PSP Vemro LIB";
 constexpr const char* kMusicFile = "demo.mp3";
+constexpr const char* kHelpCaption = "Night Tree";
+// A command line the program cannot follow ends it with this status.
+constexpr int kUsageStatus = 2;
 
 HWND window = nullptr;
 IDirect3D9* factory = nullptr;
 IDirect3DDevice9* device = nullptr;
 HSTREAM stream = 0;
 bool audio_started = false;
+
+ShowOptions options;
+// Whether the window covers its monitor now (--fullscreen, then Alt-Enter),
+// and where it stood before it did.
+bool fullscreen = false;
+RECT windowed_rect{};
 
 // Start-up failures print one line and make the program end with status 1.
 int exit_status = 0;
@@ -78,13 +88,73 @@ void run_message_loop()
     } while (msg.message != WM_QUIT);
 }
 
+// Borderless over the whole monitor at the desktop's own mode (no mode
+// switch, so Alt-Tab and a second monitor keep working), without the mouse
+// cursor; or back to the framed window where it was. The device keeps its
+// back buffer: only where Present puts it changes, so no frame is lost.
+void set_fullscreen(bool on)
+{
+    const LONG visible = GetWindowLongA(window, GWL_STYLE) & static_cast<LONG>(WS_VISIBLE);
+    if (on) {
+        GetWindowRect(window, &windowed_rect);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT& area = monitor.rcMonitor;
+        SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP) | visible);
+        SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left,
+                     area.bottom - area.top, SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+        ShowCursor(FALSE);
+    } else {
+        SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_OVERLAPPEDWINDOW) | visible);
+        SetWindowPos(window, HWND_TOP, windowed_rect.left, windowed_rect.top,
+                     windowed_rect.right - windowed_rect.left,
+                     windowed_rect.bottom - windowed_rect.top,
+                     SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+        ShowCursor(TRUE);
+    }
+    fullscreen = on;
+}
+
+// Where the back buffer goes in the window: the whole client area, or in
+// fullscreen the centred rectangle of the show's shape.
+RECT show_rect()
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    const ShowFrame frame = fit_show_frame(client.right - client.left, client.bottom - client.top);
+    return RECT{frame.left, frame.top, frame.left + frame.width, frame.top + frame.height};
+}
+
+// The help, or a command line mistake with the help after it: a message box
+// on Windows, the terminal on Linux.
+int report_usage(const char* error)
+{
+    if (error == nullptr) {
+        MessageBoxA(nullptr, show_usage(), kHelpCaption, MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
+    char text[2048];
+    std::snprintf(text, sizeof text, "demo: %s\n\n%s", error, show_usage());
+    MessageBoxA(nullptr, text, kHelpCaption, MB_OK | MB_ICONERROR);
+    return kUsageStatus;
+}
+
 }  // namespace
 
-int app_main(HINSTANCE, HINSTANCE, LPSTR, int)
+int app_main(HINSTANCE, HINSTANCE, LPSTR command_line, int)
 {
     window = nullptr;
     stream = 0;
     exit_status = 0;
+    fullscreen = false;
+    char error[256];
+    if (!parse_show_options(command_line, &options, error, sizeof error)) {
+        return report_usage(error);
+    }
+    if (options.help) {
+        return report_usage(nullptr);
+    }
     HINSTANCE instance = GetModuleHandleA(nullptr);
 
     WNDCLASSEXA window_class{};
@@ -95,8 +165,12 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR, int)
     window_class.lpszClassName = kClassName;
     RegisterClassExA(&window_class);
 
-    window = CreateWindowExA(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, 100, 100, 960, 544,
-                             nullptr, nullptr, instance, nullptr);
+    window = CreateWindowExA(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, 100, 100,
+                             options.window_width, options.window_height, nullptr, nullptr,
+                             instance, nullptr);
+    if (options.fullscreen) {
+        set_fullscreen(true);
+    }
 
     if (create_device(window) == 0) {
         gu_attach_device(device);
@@ -106,8 +180,10 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR, int)
             audio_started = true;
             const int32_t start = scene_init();
 
-            stream = BASS_StreamCreateFile(FALSE, kMusicFile, 0, 0,
-                                           BASS_STREAM_PRESCAN | BASS_STREAM_AUTOFREE);
+            // A looping show keeps its stream at the end, to play it again.
+            const DWORD stream_flags =
+                options.loop ? BASS_STREAM_PRESCAN : BASS_STREAM_PRESCAN | BASS_STREAM_AUTOFREE;
+            stream = BASS_StreamCreateFile(FALSE, kMusicFile, 0, 0, stream_flags);
             if (stream == 0) {
                 // The first frame finds the channel stopped and ends the show.
                 char what[64];
@@ -115,12 +191,19 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR, int)
                 report_failure(what, audio_error_text(BASS_ErrorGetCode()));
             }
             BASS_ChannelPlay(stream, FALSE);
-            BASS_ChannelSetPosition(stream, static_cast<QWORD>(static_cast<int64_t>(start)),
-                                    BASS_POS_BYTE);
-
-            ShowWindow(window, SW_SHOWDEFAULT);
-            UpdateWindow(window);
-            run_message_loop();
+            const BOOL positioned = BASS_ChannelSetPosition(
+                stream, static_cast<QWORD>(static_cast<int64_t>(start) + options.from),
+                BASS_POS_BYTE);
+            if (stream != 0 && options.from != 0 && !positioned) {
+                std::fprintf(stderr, "demo: --from %lld: \"%s\" is not that long\n",
+                             static_cast<long long>(options.from), kMusicFile);
+                exit_status = kUsageStatus;
+                shutdown();
+            } else {
+                ShowWindow(window, SW_SHOWDEFAULT);
+                UpdateWindow(window);
+                run_message_loop();
+            }
         } else {
             report_failure("cannot start the audio output", audio_error_text(BASS_ErrorGetCode()));
             shutdown();
@@ -144,6 +227,15 @@ HRESULT create_device(HWND target_window)
     D3DPRESENT_PARAMETERS params{};
     params.Windowed = TRUE;
     params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    if (fullscreen) {
+        // The back buffer takes the show's shape at the monitor's size, and
+        // Present puts it in the middle (a destination rectangle needs the
+        // copy swap effect).
+        const RECT frame = show_rect();
+        params.BackBufferWidth = static_cast<UINT>(frame.right - frame.left);
+        params.BackBufferHeight = static_cast<UINT>(frame.bottom - frame.top);
+        params.SwapEffect = D3DSWAPEFFECT_COPY;
+    }
     params.EnableAutoDepthStencil = TRUE;
     params.AutoDepthStencilFormat = D3DFMT_D16;
     const HRESULT result =
@@ -164,8 +256,11 @@ HRESULT create_device(HWND target_window)
 void frame_tick()
 {
     if (BASS_ChannelIsActive(stream) == BASS_ACTIVE_STOPPED) {
-        PostMessageA(window, WM_DESTROY, 0, 0);
-        return;
+        const bool again = options.loop && stream != 0 && BASS_ChannelPlay(stream, TRUE);
+        if (!again) {
+            PostMessageA(window, WM_DESTROY, 0, 0);
+            return;
+        }
     }
     // The low 32 bits of the byte position: the show's only clock.
     music_pos =
@@ -175,15 +270,55 @@ void frame_tick()
         render_frame();
         device->EndScene();
     }
-    device->Present(nullptr, nullptr, nullptr, nullptr);
+    if (fullscreen) {
+        const RECT destination = show_rect();
+        device->Present(nullptr, &destination, nullptr, nullptr);
+    } else {
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
 }
 
 LRESULT CALLBACK window_proc(HWND target_window, UINT message, WPARAM wparam, LPARAM lparam)
 {
-    if (message == WM_DESTROY) {
+    const bool alt_held = ((static_cast<DWORD>(lparam) >> 16) & KF_ALTDOWN) != 0;
+    const bool repeated = ((static_cast<DWORD>(lparam) >> 16) & KF_REPEAT) != 0;
+    switch (message) {
+    case WM_DESTROY:
         shutdown();
         PostQuitMessage(0);
         return 0;
+    case WM_KEYDOWN:
+        if (wparam == VK_ESCAPE) {
+            // The close button's way out: WM_CLOSE, then the default handling.
+            PostMessageA(target_window, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        break;
+    case WM_SYSKEYDOWN:
+        if (wparam == VK_RETURN && alt_held) {
+            if (!repeated) {
+                set_fullscreen(!fullscreen);
+            }
+            return 0;
+        }
+        break;
+    case WM_SYSCHAR:
+        if (wparam == '\r') {
+            return 0;  // Alt-Enter is ours: no beep for a menu the window lacks
+        }
+        break;
+    case WM_ERASEBKGND:
+        if (fullscreen) {
+            // The bars around the picture; Present draws the rest.
+            RECT client{};
+            GetClientRect(target_window, &client);
+            FillRect(reinterpret_cast<HDC>(wparam), &client,
+                     static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            return 1;
+        }
+        break;
+    default:
+        break;
     }
     return DefWindowProcA(target_window, message, wparam, lparam);
 }

@@ -4,9 +4,11 @@
 
 #include "platform/platform.h"
 
-// The program's entry (WinMain on Windows, main elsewhere). Returns 0 after a
-// normal end (the music is over or the window was closed) and 1 when the
-// device, the audio output or the music could not be started.
+// The program's entry (WinMain on Windows, main elsewhere), with the command
+// line's options (app/options.h). Returns 0 after a normal end (the music is
+// over, or the window was closed: close button, Esc, Alt-F4) and after the
+// help, 1 when the device, the audio output or the music could not be
+// started, and 2 for a command line it cannot follow.
 int app_main(HINSTANCE instance, HINSTANCE prev_instance, LPSTR command_line, int show_command);
 
 // Creates the factory and the device on the window: 0 on success, E_FAIL on failure.

@@ -31,6 +31,9 @@ typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
 typedef struct HBRUSH__* HBRUSH;
 typedef struct HMENU__* HMENU;
+typedef struct HDC__* HDC;
+typedef struct HMONITOR__* HMONITOR;
+typedef void* HGDIOBJ;
 
 #ifndef TRUE
 #define TRUE 1
@@ -67,6 +70,13 @@ struct GUID {
 
 struct RGNDATA;
 
+struct MONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
 struct WNDCLASSEXA {
@@ -96,6 +106,26 @@ struct MSG {
 // Class styles, window styles, show commands.
 #define CS_CLASSDC 0x0040
 #define WS_OVERLAPPEDWINDOW 0x00CF0000L
+#define WS_POPUP 0x80000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_THICKFRAME 0x00040000L
+#define GWL_STYLE (-16)
+#define HWND_TOP ((HWND)0)
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOACTIVATE 0x0010
+#define SWP_FRAMECHANGED 0x0020
+#define SWP_NOOWNERZORDER 0x0200
+#define MONITOR_DEFAULTTONULL 0
+#define MONITOR_DEFAULTTOPRIMARY 1
+#define MONITOR_DEFAULTTONEAREST 2
+#define MB_OK 0x00000000L
+#define MB_ICONERROR 0x00000010L
+#define MB_ICONINFORMATION 0x00000040L
+#define IDOK 1
+#define BLACK_BRUSH 4
 #define SW_SHOWDEFAULT 10
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -105,14 +135,43 @@ struct MSG {
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
 #define WM_CLOSE 0x0010
+#define WM_ERASEBKGND 0x0014
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
+#define WM_SYSCHAR 0x0106
 
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_PAUSE 0x13
 #define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_INSERT 0x2D
+#define VK_DELETE 0x2E
+#define VK_F1 0x70
 #define VK_F4 0x73
+#define VK_F10 0x79
+#define VK_F12 0x7B
+
+// Key flags, in the high word of a key message's lParam.
+#define KF_ALTDOWN 0x2000  // the context code: Alt is held
+#define KF_REPEAT 0x4000   // the key was already down (auto-repeat)
+#define KF_UP 0x8000       // the key is being released
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR module_name);
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class);
@@ -129,3 +188,15 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 void WINAPI PostQuitMessage(int exit_code);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LONG WINAPI GetWindowLongA(HWND window, int index);
+LONG WINAPI SetWindowLongA(HWND window, int index, LONG value);
+BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height,
+                         UINT flags);
+BOOL WINAPI GetWindowRect(HWND window, RECT* rect);
+BOOL WINAPI GetClientRect(HWND window, RECT* rect);
+HMONITOR WINAPI MonitorFromWindow(HWND window, DWORD flags);
+BOOL WINAPI GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info);
+int WINAPI ShowCursor(BOOL show);
+int WINAPI MessageBoxA(HWND window, LPCSTR text, LPCSTR caption, UINT type);
+HGDIOBJ WINAPI GetStockObject(int object);
+int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);

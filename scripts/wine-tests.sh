@@ -11,6 +11,11 @@
 #                             (demo-still) draw the same frames, within the tolerance
 #   dds-reader-matches-d3dx   without d3dx9_43.dll, our DDS reader loads the textures
 #                             (as shipped, uncompressed, without mip levels) as D3DX does
+#   archive-runs-in-a-fresh-prefix
+#                             the release ZIP (CPack, the "windows" preset's package
+#                             target) holds exactly its files, and demo.exe unpacked
+#                             from it plays a short track to its end in a new Wine
+#                             prefix without d3dx9_43.dll
 #   cleanup                   stops the prefix's Wine server
 # Environment: WINE_TESTS_WORK (work directory), DEMO_ASSETS_TOOL, DEMO_STILL_TOOL,
 # IMAGE_COMPARE_TOOL, DDS_UNCOMPRESSED_TOOL (native tools); the defaults are those
@@ -79,6 +84,7 @@ tolerance_for() {
 threshold=32
 
 short_track_seconds=3
+long_track_seconds=50
 wine_timeout=120
 
 say() { echo "wine-tests: $*" >&2; }
@@ -152,6 +158,9 @@ make_assets() {
     [[ -x $assets_tool ]] || fail "no asset generator at $assets_tool"
     "$assets_tool" "$work/assets" --only textures >/dev/null
     "$assets_tool" --short-track "$short_track_seconds" "$work/assets/demo.mp3" >/dev/null
+    # Long enough for the big-screen tests' second scene (tests/windows).
+    mkdir -p "$work/assets-long"
+    "$assets_tool" --short-track "$long_track_seconds" "$work/assets-long/demo.mp3" >/dev/null
 }
 
 # A fresh run directory holding the textures and, if asked, the music.
@@ -314,6 +323,44 @@ cmd_dds_reader_matches_d3dx() {
     [[ $failed -eq 0 ]] || fail "our DDS reader and D3DX load different textures"
 }
 
+cmd_archive_runs_in_a_fresh_prefix() {
+    require_setup
+    (cd "$root" && cmake --build --preset windows --target package) >"$work/package.log" 2>&1 ||
+        fail "the Windows archive could not be made; see $work/package.log"
+    local archive
+    archive=$(ls -t "$win_build"/package/night-tree-*-windows-x86.zip 2>/dev/null | head -n 1)
+    [[ -n $archive ]] || fail "no archive in $win_build/package; see $work/package.log"
+
+    local listed expected
+    listed=$(cd "$work" && cmake -E tar tf "$archive" | sed 's|^\./||' | grep -v '/$' | sort)
+    expected=$(printf '%s\n' README.txt demo.exe demo.mp3 grass.dds ground.dds leaf.dds \
+        screenshot.png tree.dds | sort)
+    [[ $listed == "$expected" ]] ||
+        fail "$archive holds:"$'\n'"$listed"$'\n'"instead of:"$'\n'"$expected"
+
+    local dir=$work/archive
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    (cd "$dir" && cmake -E tar xf "$archive")
+    # A short track in place of the music, so that the run ends soon.
+    cp "$work/assets/demo.mp3" "$dir/demo.mp3"
+
+    local status=0
+    (
+        export WINEPREFIX=$work/fresh-prefix
+        rm -rf "$WINEPREFIX"
+        make_prefix
+        # No D3DX, as on a fresh Windows: the program reads the textures itself.
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;d3dx9_43=" run_wine "$dir" demo.exe 2>"$dir/stderr.txt"
+    ) || status=$?
+    cat "$dir/stderr.txt" >&2
+    say "demo.exe unpacked from $(basename "$archive"), fresh prefix: exit status $status"
+    [[ $status -eq 0 ]] || fail "expected exit status 0 at the end of the music"
+    if grep -q 'cannot load' "$dir/stderr.txt"; then
+        fail "a texture did not load without D3DX"
+    fi
+}
+
 cmd_cleanup() {
     if command -v wineserver >/dev/null && [[ -d $WINEPREFIX ]]; then
         wineserver -k 2>/dev/null || true
@@ -324,7 +371,7 @@ main() {
     local command=${1:-}
     case $command in
     setup | demo-plays-to-the-end | demo-without-music-fails | demo-refuses-directories | \
-        renderers-agree | dds-reader-matches-d3dx)
+        renderers-agree | dds-reader-matches-d3dx | archive-runs-in-a-fresh-prefix)
         require_tools
         [[ $command == setup ]] || require_wine
         "cmd_${command//-/_}"

@@ -1,5 +1,6 @@
 #include "tests/app/fake_platform.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 
@@ -9,6 +10,7 @@ namespace fake {
 
 std::vector<std::string> events;
 std::vector<size_t> device_calls_at_event;
+std::vector<std::string> calls;
 Windowing windowing;
 Audio audio;
 D3dx d3dx;
@@ -48,10 +50,21 @@ std::string hex_message(const char* verb, UINT message)
 
 }  // namespace
 
+void log_call(const char* format, ...)
+{
+    char line[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    calls.push_back(line);
+}
+
 void reset()
 {
     events.clear();
     device_calls_at_event.clear();
+    calls.clear();
     windowing = Windowing{};
     audio = Audio{};
     d3dx = D3dx{};
@@ -67,7 +80,17 @@ HWND window_handle()
 
 }  // namespace fake
 
+using fake::log_call;
 using fake::note;
+
+namespace {
+
+const void* as_pointer(HWND window)
+{
+    return static_cast<const void*>(window);
+}
+
+}  // namespace
 
 // --- Windowing ---------------------------------------------------------------
 
@@ -79,6 +102,14 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name)
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class)
 {
+    const WNDCLASSEXA& c = *window_class;
+    log_call(
+        "RegisterClassExA size=%s style=0x%X extra=%d,%d instance=%p icon=%p cursor=%p "
+        "brush=%p menu=%p class=\"%s\" small_icon=%p",
+        c.cbSize == sizeof(WNDCLASSEXA) ? "sizeof" : "other", c.style, c.cbClsExtra, c.cbWndExtra,
+        static_cast<void*>(c.hInstance), static_cast<void*>(c.hIcon), static_cast<void*>(c.hCursor),
+        static_cast<void*>(c.hbrBackground), static_cast<const void*>(c.lpszMenuName),
+        c.lpszClassName, static_cast<void*>(c.hIconSm));
     fake::windowing.window_proc = window_class->lpfnWndProc;
     fake::windowing.class_registered = true;
     fake::windowing.window_class = *window_class;
@@ -101,6 +132,11 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param)
 {
+    log_call("CreateWindowExA 0x%08X \"%s\" \"%s\" 0x%08X %d %d %d %d %p %p %p %p", ex_style,
+             class_name, title, style, x, y, width, height, as_pointer(parent),
+             static_cast<void*>(menu), static_cast<void*>(instance), param);
+    fake::windowing.style = static_cast<LONG>(style);
+    fake::windowing.rect = RECT{x, y, x + width, y + height};
     fake::windowing.window_created = true;
     fake::windowing.created = {ex_style,
                                class_name != nullptr ? class_name : "",
@@ -128,6 +164,8 @@ BOOL WINAPI DestroyWindow(HWND window)
 
 BOOL WINAPI ShowWindow(HWND window, int show_command)
 {
+    log_call("ShowWindow %p %d", as_pointer(window), show_command);
+    fake::windowing.style |= static_cast<LONG>(WS_VISIBLE);
     fake::windowing.window_shown = true;
     fake::windowing.show_calls.emplace_back(window, show_command);
     note("ShowWindow");
@@ -139,6 +177,7 @@ BOOL WINAPI ShowWindow(HWND window, int show_command)
 
 BOOL WINAPI UpdateWindow(HWND window)
 {
+    log_call("UpdateWindow %p", as_pointer(window));
     fake::windowing.update_calls.push_back(window);
     note("UpdateWindow");
     return TRUE;
@@ -189,10 +228,87 @@ void WINAPI PostQuitMessage(int exit_code)
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
 {
+    note(fake::hex_message("default", message));
     if (message == WM_CLOSE) {
         DestroyWindow(window);
     }
     return 0;
+}
+
+LONG WINAPI GetWindowLongA(HWND, int index)
+{
+    return index == GWL_STYLE ? fake::windowing.style : 0;
+}
+
+LONG WINAPI SetWindowLongA(HWND window, int index, LONG value)
+{
+    log_call("SetWindowLongA %p %d 0x%08X", as_pointer(window), index,
+             static_cast<unsigned>(value));
+    const LONG previous = GetWindowLongA(window, index);
+    if (index == GWL_STYLE) {
+        fake::windowing.style = value;
+    }
+    return previous;
+}
+
+BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height,
+                         UINT flags)
+{
+    log_call("SetWindowPos %p %p %d %d %d %d 0x%X", as_pointer(window), as_pointer(insert_after), x,
+             y, width, height, flags);
+    fake::windowing.rect = RECT{x, y, x + width, y + height};
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND, RECT* rect)
+{
+    *rect = fake::windowing.rect;
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND, RECT* rect)
+{
+    const RECT& outer = fake::windowing.rect;
+    *rect = RECT{0, 0, outer.right - outer.left, outer.bottom - outer.top};
+    return TRUE;
+}
+
+HMONITOR WINAPI MonitorFromWindow(HWND, DWORD)
+{
+    return reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x2000));
+}
+
+BOOL WINAPI GetMonitorInfoA(HMONITOR, MONITORINFO* info)
+{
+    info->rcMonitor = fake::windowing.monitor;
+    info->rcWork = fake::windowing.monitor;
+    info->dwFlags = 1;
+    return TRUE;
+}
+
+int WINAPI ShowCursor(BOOL show)
+{
+    log_call("ShowCursor %d", show);
+    fake::windowing.cursor_count += show ? 1 : -1;
+    return fake::windowing.cursor_count;
+}
+
+int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
+{
+    log_call("MessageBoxA \"%s\" 0x%X", caption, type);
+    fake::windowing.message_boxes.push_back(std::to_string(type) + ": " + text);
+    return IDOK;
+}
+
+HGDIOBJ WINAPI GetStockObject(int)
+{
+    return nullptr;
+}
+
+int WINAPI FillRect(HDC, const RECT*, HBRUSH)
+{
+    note("FillRect");
+    return 1;
 }
 
 // --- Direct3D 9 and D3DX ------------------------------------------------------
@@ -246,6 +362,8 @@ int last_error = BASS_OK;
 BOOL BASS_Init(int device, DWORD frequency, DWORD flags, HWND window, const GUID* class_id)
 {
     fake::audio.inits.push_back({device, frequency, flags, window, class_id});
+    log_call("BASS_Init %d %u 0x%X %p %p", device, frequency, flags, as_pointer(window),
+             static_cast<const void*>(class_id));
     note("BASS_Init");
     last_error = fake::audio.init_result ? BASS_OK : fake::audio.init_error;
     return fake::audio.init_result;
@@ -265,6 +383,9 @@ HSTREAM BASS_StreamCreateFile(BOOL memory, const void* file, QWORD offset, QWORD
     fake::audio.streams.push_back(
         {memory, memory == FALSE && file != nullptr ? static_cast<const char*>(file) : "", offset,
          length, flags});
+    log_call("BASS_StreamCreateFile %d \"%s\" %llu %llu 0x%X", memory,
+             static_cast<const char*>(file), static_cast<unsigned long long>(offset),
+             static_cast<unsigned long long>(length), flags);
     note("BASS_StreamCreateFile");
     last_error = fake::audio.stream_handle != 0 ? BASS_OK : fake::audio.stream_error;
     return fake::audio.stream_handle;
@@ -274,6 +395,13 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
 {
     fake::audio.plays.emplace_back(handle, restart);
     note("BASS_ChannelPlay");
+    log_call("BASS_ChannelPlay %u %d", handle, restart);
+    if (restart && fake::audio.playing && handle == fake::audio.stream_handle) {
+        // From the start again, for as long as the first time.
+        fake::audio.restart_tick = fake::audio.ticks - 1;
+        ++fake::audio.restarts;
+        return TRUE;
+    }
     fake::audio.playing = handle != 0 && handle == fake::audio.stream_handle;
     return fake::audio.playing;
 }
@@ -282,6 +410,11 @@ BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode)
 {
     fake::audio.set_position_calls.emplace_back(handle, mode);
     note("BASS_ChannelSetPosition");
+    log_call("BASS_ChannelSetPosition %u %llu %u", handle, static_cast<unsigned long long>(pos),
+             mode);
+    if (pos >= fake::audio.length) {
+        return FALSE;
+    }
     if (handle == 0 || handle != fake::audio.stream_handle) {
         return FALSE;
     }
@@ -297,14 +430,15 @@ DWORD BASS_ChannelIsActive(DWORD handle)
         fake::audio.on_tick(tick);
     }
     const bool active = fake::audio.playing && handle == fake::audio.stream_handle &&
-                        tick < fake::audio.active_ticks;
+                        tick - fake::audio.restart_tick < fake::audio.active_ticks;
     return active ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
 }
 
 QWORD BASS_ChannelGetPosition(DWORD, DWORD mode)
 {
     fake::audio.position_queries.push_back(mode);
-    return static_cast<QWORD>(fake::audio.ticks - 1) * fake::audio.bytes_per_tick;
+    return static_cast<QWORD>(fake::audio.ticks - 1 - fake::audio.restart_tick) *
+           fake::audio.bytes_per_tick;
 }
 
 int BASS_ErrorGetCode()

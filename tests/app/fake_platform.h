@@ -42,6 +42,11 @@ struct PeekArgs {
     bool operator==(const PeekArgs&) const = default;
 };
 
+// The windowing and audio calls with their arguments, one a line, in order
+// ("CreateWindowExA 0x00000000 \"PSP GUM\" ..."), for tests that check what
+// the shell asked of the platform.
+extern std::vector<std::string> calls;
+
 struct Windowing {
     std::deque<MSG> queue;
     WNDPROC window_proc = nullptr;
@@ -55,7 +60,15 @@ struct Windowing {
 
     // The arguments the shell passed.
     std::vector<bool> module_name_given;  // per GetModuleHandleA call
-    WNDCLASSEXA window_class{};
+    WNDCLASSEXA window_class
+    {  // The monitor, and the window's style and outer rectangle (the client
+        // area is the whole rectangle, as on the Linux host).
+        RECT monitor{0, 0, 1920, 1080};
+        LONG style = 0;
+        RECT rect{};
+        int cursor_count = 0;
+        std::vector<std::string> message_boxes;  // "type: text"
+    };
     std::string class_name;  // window_class.lpszClassName, copied
     CreateWindowArgs created;
     std::vector<std::pair<HWND, int>> show_calls;
@@ -94,7 +107,12 @@ struct Audio {
     // Called with the tick number at every activity query.
     std::function<void(int)> on_tick;
 
+    // Positions from here on cannot be set (the music's decoded length).
+    QWORD length = ~QWORD{0};
+
     int ticks = 0;
+    int restarts = 0;      // BASS_ChannelPlay with restart on a playing channel
+    int restart_tick = 0;  // the tick at which the channel last started
     int free_calls = 0;
     QWORD set_position = ~QWORD{0};
     bool playing = false;
@@ -125,6 +143,9 @@ extern Windowing windowing;
 extern Audio audio;
 extern D3dx d3dx;
 extern Direct3D direct3d;
+
+// Adds a line to calls.
+void log_call(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Back to the defaults above; releases what the previous run left behind.
 void reset();

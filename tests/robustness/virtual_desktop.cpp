@@ -62,23 +62,25 @@ int ignore_errors(Display*, XErrorEvent*)
 
 }  // namespace
 
-VirtualDesktop::VirtualDesktop(const std::filesystem::path& folder)
+VirtualDesktop::VirtualDesktop(const std::filesystem::path& folder, int width, int height)
 {
+    const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
     // A display number of this test process's own, the next one when a
     // server already holds it. (Xvfb's -displayfd choice races when several
     // servers start at once.)
     const int first = 100 + static_cast<int>(getpid() % 20000) * 10;
     for (int display = first; display < first + 10 && connection_ == nullptr; ++display) {
-        start_server(folder, display);
+        start_server(folder, display, size);
     }
     XSetErrorHandler(ignore_errors);
 }
 
-void VirtualDesktop::start_server(const std::filesystem::path& folder, int display)
+void VirtualDesktop::start_server(const std::filesystem::path& folder, int display,
+                                  const std::string& size)
 {
     const std::string name = std::string(":").append(std::to_string(display));
     server_ = std::make_unique<ChildProcess>(ChildOptions{
-        {"/usr/bin/Xvfb", name, "-screen", "0", "1280x720x24", "-nolisten", "tcp"}, folder, {}});
+        {"/usr/bin/Xvfb", name, "-screen", "0", size, "-nolisten", "tcp"}, folder, {}});
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (server_->started() && !server_->ended() && std::chrono::steady_clock::now() < deadline) {
         connection_ = XOpenDisplay(name.c_str());
@@ -126,7 +128,7 @@ void VirtualDesktop::close_window(Window window)
     XFlush(connection_);
 }
 
-void VirtualDesktop::press_key(Window window, KeySym key)
+void VirtualDesktop::press_key(Window window, KeySym key, KeySym modifier)
 {
     XSetInputFocus(connection_, window, RevertToParent, CurrentTime);
     XSync(connection_, False);
@@ -134,9 +136,67 @@ void VirtualDesktop::press_key(Window window, KeySym key)
     // user's hand on the keyboard.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const KeyCode code = XKeysymToKeycode(connection_, key);
+    const KeyCode held = modifier != 0 ? XKeysymToKeycode(connection_, modifier) : 0;
+    if (held != 0) {
+        XTestFakeKeyEvent(connection_, held, True, CurrentTime);
+    }
     XTestFakeKeyEvent(connection_, code, True, CurrentTime);
     XTestFakeKeyEvent(connection_, code, False, CurrentTime);
+    if (held != 0) {
+        XTestFakeKeyEvent(connection_, held, False, CurrentTime);
+    }
     XFlush(connection_);
+}
+
+WindowPlace VirtualDesktop::place_of(Window window)
+{
+    XWindowAttributes attributes{};
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    if (XGetWindowAttributes(connection_, window, &attributes) == 0 ||
+        XTranslateCoordinates(connection_, window, DefaultRootWindow(connection_), 0, 0, &x, &y,
+                              &child) == 0) {
+        return {};
+    }
+    return {x, y, attributes.width, attributes.height};
+}
+
+WindowPlace VirtualDesktop::wait_for_place(Window window, const WindowPlace& wanted,
+                                           std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    WindowPlace place = place_of(window);
+    while (place != wanted && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        place = place_of(window);
+    }
+    return place;
+}
+
+Screenshot VirtualDesktop::screenshot()
+{
+    const Window root = DefaultRootWindow(connection_);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(connection_, root, &attributes);
+    XImage* image = XGetImage(connection_, root, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    Screenshot shot;
+    if (image == nullptr) {
+        return shot;
+    }
+    shot.width = attributes.width;
+    shot.height = attributes.height;
+    shot.pixels.resize(static_cast<size_t>(shot.width) * shot.height);
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            // A 24-bit TrueColor screen: red, green and blue masks 0xFF0000, 0xFF00, 0xFF.
+            shot.pixels[static_cast<size_t>(y) * shot.width + x] =
+                static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu;
+        }
+    }
+    XDestroyImage(image);
+    return shot;
 }
 
 }  // namespace test_support

@@ -432,7 +432,7 @@ HRESULT GlDevice::EndScene()
     return D3D_OK;
 }
 
-HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*)
+HRESULT GlDevice::Present(const RECT*, const RECT* dest_rect, HWND, const RGNDATA*)
 {
     if (!make_current()) {
         return D3DERR_INVALIDCALL;
@@ -449,8 +449,23 @@ HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*)
     gl_.color_mask(0xf);
     gl_.enable(GL_SCISSOR_TEST, false);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glBlitFramebuffer(0, 0, bw, bh, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
-                      w == bw && h == bh ? GL_NEAREST : GL_LINEAR);
+    // The destination rectangle is in client coordinates, y down; the window
+    // around it is black (no window background is painted on this host).
+    GLint x0 = 0;
+    GLint y0 = 0;
+    GLint x1 = w;
+    GLint y1 = h;
+    if (dest_rect != nullptr) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        x0 = dest_rect->left;
+        x1 = dest_rect->right;
+        y0 = h - dest_rect->bottom;
+        y1 = h - dest_rect->top;
+    }
+    const bool same_size = x1 - x0 == bw && y1 - y0 == bh;
+    glBlitFramebuffer(0, 0, bw, bh, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT,
+                      same_size ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(window_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return D3D_OK;

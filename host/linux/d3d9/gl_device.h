@@ -31,9 +31,11 @@
 //   BORDERCOLOR, MIPMAPLODBIAS. Texture stages other than 0, and samplers
 //   other than 0, are accepted and unused (their default colour operation
 //   is "disabled").
-// - Present ignores its rectangles and window override; it stretches the
-//   back buffer over the window's client area. An offscreen device's Present
-//   only flushes.
+// - Lights: LightEnable is accepted and has no effect.
+// - Present ignores its source rectangle and window override; it stretches
+//   the back buffer over the destination rectangle, or without one over the
+//   window's client area; around a destination rectangle the window is
+//   black. An offscreen device's Present only flushes.
 // - Drawing needs no BeginScene; BeginScene inside a scene and EndScene
 //   outside one fail with D3DERR_INVALIDCALL.
 // - Clear with a rectangle count but no rectangles clears the whole target,

@@ -10,12 +10,18 @@
 //
 // What the desktop produces: a close request (the close button, Alt-F4 when
 // the window manager passes it on as a close, or SIGINT/SIGTERM, see
-// interrupts.h) arrives as WM_CLOSE. Esc and Alt-F4 reaching the window as
-// keys are turned into the same WM_CLOSE, the convention of every PC demo.
-// Other events are drained and dropped.
+// interrupts.h) arrives as WM_CLOSE. Keys arrive as Windows' key messages
+// (keyboard.h), and DefWindowProcA gives Alt-F4 its default meaning, a
+// WM_CLOSE. Other events are drained and dropped.
+//
+// Styles and placement: a window without caption or sizing frame is
+// borderless, and one that also covers its whole display is made SDL's
+// desktop fullscreen (the desktop's mode, no mode switch), as Wine does
+// with such windows, so that a window manager keeps panels off it.
 //
 // Of the messages Windows sends to a window procedure synchronously, only
-// WM_DESTROY (from DestroyWindow) is sent here.
+// WM_DESTROY (from DestroyWindow) is sent here: no painting messages, the
+// device's Present draws the whole window.
 #include <SDL2/SDL.h>
 
 #include <cstdio>
@@ -24,6 +30,7 @@
 #include <vector>
 
 #include "host/linux/win32/interrupts.h"
+#include "host/linux/win32/keyboard.h"
 #include "host/linux/win32/message_queue.h"
 #include "host/linux/win32/sdl_window.h"
 
@@ -44,6 +51,7 @@ struct Window {
     WNDPROC procedure;
     std::string class_name;
     bool destroying;
+    DWORD style;  // as given, less WS_VISIBLE, which SDL keeps
 };
 
 std::vector<WindowClass> classes;
@@ -179,14 +187,14 @@ void request_close(Window* window)
     }
 }
 
-bool is_close_key(const SDL_KeyboardEvent& key)
+void post_key(const SDL_KeyboardEvent& key)
 {
-    if (key.repeat != 0) {
-        return false;
+    const Window* window = find_window_by_sdl_id(key.windowID);
+    MSG message{};
+    if (window != nullptr && win32::key_message(key, &message)) {
+        message.hwnd = window->handle;
+        queue.post_input(message);
     }
-    const bool escape = key.keysym.sym == SDLK_ESCAPE;
-    const bool alt_f4 = key.keysym.sym == SDLK_F4 && (key.keysym.mod & KMOD_ALT) != 0;
-    return escape || alt_f4;
 }
 
 void translate_event(const SDL_Event& event)
@@ -198,9 +206,8 @@ void translate_event(const SDL_Event& event)
         }
         break;
     case SDL_KEYDOWN:
-        if (is_close_key(event.key)) {
-            request_close(find_window_by_sdl_id(event.key.windowID));
-        }
+    case SDL_KEYUP:
+        post_key(event.key);
         break;
     case SDL_QUIT:
         // SDL's own close of the last window (or SIGINT/SIGTERM, in a program
@@ -284,7 +291,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR class_name, HINSTANCE)
     return TRUE;
 }
 
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR window_name, DWORD, int x, int y,
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR window_name, DWORD style, int x, int y,
                             int width, int height, HWND, HMENU, HINSTANCE, LPVOID)
 {
     const WindowClass* window_class = find_class(class_name);
@@ -297,7 +304,8 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR window_name, DWORD,
         return nullptr;
     }
     const HWND handle = reinterpret_cast<HWND>(next_window_number++);
-    windows.push_back({handle, sdl, window_class->procedure, window_class->name, false});
+    windows.push_back({handle, sdl, window_class->procedure, window_class->name, false,
+                       static_cast<DWORD>(style) & ~static_cast<DWORD>(WS_VISIBLE)});
     return handle;
 }
 
@@ -359,7 +367,7 @@ BOOL WINAPI PeekMessageA(MSG* msg, HWND window, UINT filter_min, UINT filter_max
 
 BOOL WINAPI TranslateMessage(const MSG*)
 {
-    // No key messages are produced, so there is nothing to turn into characters.
+    // Keys are not turned into characters: nothing here reads text.
     return FALSE;
 }
 
@@ -393,10 +401,132 @@ void WINAPI PostQuitMessage(int exit_code)
     queue.post_quit(exit_code);
 }
 
-LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    const DWORD key_flags = static_cast<DWORD>(lparam) >> 16;
     if (message == WM_CLOSE) {
         DestroyWindow(window);
+    } else if (message == WM_SYSKEYDOWN && wparam == VK_F4 && (key_flags & KF_ALTDOWN) != 0 &&
+               (key_flags & KF_REPEAT) == 0) {
+        // Windows' system menu command "Close", which asks the window to close.
+        PostMessageA(window, WM_CLOSE, 0, 0);
     }
     return 0;
+}
+
+LONG WINAPI GetWindowLongA(HWND handle, int index)
+{
+    const Window* window = find_window(handle);
+    if (window == nullptr || index != GWL_STYLE) {
+        return 0;
+    }
+    const bool shown = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
+    return static_cast<LONG>(window->style | (shown ? static_cast<DWORD>(WS_VISIBLE) : 0));
+}
+
+LONG WINAPI SetWindowLongA(HWND handle, int index, LONG value)
+{
+    Window* window = find_window(handle);
+    if (window == nullptr || index != GWL_STYLE) {
+        return 0;
+    }
+    const LONG previous = GetWindowLongA(handle, index);
+    // As on Windows, the frame changes with the next SetWindowPos (SWP_FRAMECHANGED).
+    window->style = static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_VISIBLE);
+    return previous;
+}
+
+BOOL WINAPI SetWindowPos(HWND handle, HWND, int x, int y, int width, int height, UINT flags)
+{
+    const Window* window = find_window(handle);
+    if (window == nullptr) {
+        return FALSE;
+    }
+    SDL_Window* sdl = window->sdl;
+    const bool framed = (window->style & (WS_CAPTION | WS_THICKFRAME)) != 0;
+    SDL_Rect display{};
+    const int display_index = SDL_GetWindowDisplayIndex(sdl);
+    const bool covers_display =
+        !framed && (flags & (SWP_NOMOVE | SWP_NOSIZE)) == 0 && display_index >= 0 &&
+        SDL_GetDisplayBounds(display_index, &display) == 0 && display.x == x && display.y == y &&
+        display.w == width && display.h == height;
+
+    if (!covers_display) {
+        SDL_SetWindowFullscreen(sdl, 0);
+    }
+    if ((flags & SWP_FRAMECHANGED) != 0) {
+        SDL_SetWindowBordered(sdl, framed ? SDL_TRUE : SDL_FALSE);
+    }
+    if ((flags & SWP_NOMOVE) == 0) {
+        SDL_SetWindowPosition(sdl, x, y);
+    }
+    if ((flags & SWP_NOSIZE) == 0) {
+        SDL_SetWindowSize(sdl, width, height);
+    }
+    if (covers_display) {
+        SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetWindowRect(HWND handle, RECT* rect)
+{
+    const Window* window = find_window(handle);
+    if (window == nullptr || rect == nullptr) {
+        return FALSE;
+    }
+    // The frame is the window manager's: the window's rectangle is its client area's.
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowPosition(window->sdl, &x, &y);
+    SDL_GetWindowSize(window->sdl, &width, &height);
+    *rect = RECT{x, y, x + width, y + height};
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND handle, RECT* rect)
+{
+    const Window* window = find_window(handle);
+    if (window == nullptr || rect == nullptr) {
+        return FALSE;
+    }
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window->sdl, &width, &height);
+    *rect = RECT{0, 0, width, height};
+    return TRUE;
+}
+
+// A monitor handle is its SDL display index plus one (never null).
+HMONITOR WINAPI MonitorFromWindow(HWND handle, DWORD flags)
+{
+    const Window* window = find_window(handle);
+    int index = window != nullptr ? SDL_GetWindowDisplayIndex(window->sdl) : -1;
+    if (index < 0) {
+        if (flags == MONITOR_DEFAULTTONULL || SDL_GetNumVideoDisplays() < 1) {
+            return nullptr;
+        }
+        index = 0;
+    }
+    return reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(index) + 1);
+}
+
+BOOL WINAPI GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info)
+{
+    const auto index = static_cast<int>(reinterpret_cast<uintptr_t>(monitor)) - 1;
+    SDL_Rect bounds{};
+    SDL_Rect usable{};
+    if (info == nullptr || info->cbSize < sizeof(MONITORINFO) || index < 0 ||
+        SDL_GetDisplayBounds(index, &bounds) != 0) {
+        return FALSE;
+    }
+    if (SDL_GetDisplayUsableBounds(index, &usable) != 0) {
+        usable = bounds;
+    }
+    info->rcMonitor = RECT{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
+    info->rcWork = RECT{usable.x, usable.y, usable.x + usable.w, usable.y + usable.h};
+    info->dwFlags = index == 0 ? 1u : 0u;  // MONITORINFOF_PRIMARY
+    return TRUE;
 }
