@@ -60,15 +60,7 @@ struct Windowing {
 
     // The arguments the shell passed.
     std::vector<bool> module_name_given;  // per GetModuleHandleA call
-    WNDCLASSEXA window_class
-    {  // The monitor, and the window's style and outer rectangle (the client
-        // area is the whole rectangle, as on the Linux host).
-        RECT monitor{0, 0, 1920, 1080};
-        LONG style = 0;
-        RECT rect{};
-        int cursor_count = 0;
-        std::vector<std::string> message_boxes;  // "type: text"
-    };
+    WNDCLASSEXA window_class{};
     std::string class_name;  // window_class.lpszClassName, copied
     CreateWindowArgs created;
     std::vector<std::pair<HWND, int>> show_calls;
@@ -78,6 +70,14 @@ struct Windowing {
     std::vector<int> quit_codes;
     std::string unregistered_class;
     HINSTANCE unregistered_instance = nullptr;
+
+    // The monitor, and the window's style and outer rectangle (the client
+    // area is the whole rectangle, as on the Linux host).
+    RECT monitor{0, 0, 1920, 1080};
+    LONG style = 0;
+    RECT rect{};
+    int cursor_count = 0;
+    std::vector<std::string> message_boxes;  // "type: text"
 };
 
 struct InitArgs {
