@@ -535,7 +535,7 @@ HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count,
         return E_FAIL;
     }
     StreamBuffer::Placement placement;
-    if (!stream_.write(vertex_data, shape.vertices * kDeviceStride, kDeviceStride, nullptr, 0, 0,
+    if (!stream_.write(vertex_data, static_cast<size_t>(shape.vertices) * kDeviceStride, kDeviceStride, nullptr, 0, 0,
                        &placement)) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
@@ -569,7 +569,7 @@ HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_
         static_cast<const uint8_t*>(vertex_data) + size_t{min_vertex_index} * kDeviceStride;
     StreamBuffer::Placement placement;
     if (!stream_.write(first, size_t{num_vertices} * kDeviceStride, kDeviceStride, index_data,
-                       shape.vertices * index_size, index_size, &placement)) {
+                       static_cast<size_t>(shape.vertices) * index_size, index_size, &placement)) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     glDrawElementsBaseVertex(shape.mode, static_cast<GLsizei>(shape.vertices),

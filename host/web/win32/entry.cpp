@@ -1,0 +1,35 @@
+// The process entry of the demo in the browser: WinMain with the program's
+// module, no previous instance, the arguments the page gave, and the default
+// show command; then the page hears how the show ended (demoEnded), since
+// the program's end does not end the page.
+#include <emscripten/emscripten.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev_instance, LPSTR command_line,
+                   int show_command);
+
+namespace {
+
+EM_JS(void, tell_page_the_show_ended, (int status), {
+    if (Module.demoEnded) Module.demoEnded(status);
+});
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string command_line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) {
+            command_line += ' ';
+        }
+        command_line += argv[i];
+    }
+    const int status =
+        WinMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), SW_SHOWDEFAULT);
+    tell_page_the_show_ended(status);
+    return status;
+}
