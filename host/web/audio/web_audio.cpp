@@ -226,6 +226,7 @@ public:
 WebBackend backend;
 Engine engine(backend);
 bool context_open = false;
+DWORD last_stream = 0;  // for the page's position read-out
 
 // After a stream starts, stops or moves: the sound follows the engine.
 void follow(DWORD handle)
@@ -255,6 +256,18 @@ uint32_t host_output_queue_frames()
 }
 
 }  // namespace audio
+
+// For the page and its tests: the byte position of the stream made last, as
+// BASS_ChannelGetPosition gives it, or -1 when there is none (not made yet,
+// or freed at its end).
+extern "C" EMSCRIPTEN_KEEPALIVE double demo_audio_position()
+{
+    if (audio::last_stream == 0 || audio::engine.is_active(audio::last_stream) ==
+                                       BASS_ACTIVE_STOPPED) {
+        return -1.0;
+    }
+    return static_cast<double>(audio::engine.get_position(audio::last_stream, BASS_POS_BYTE));
+}
 
 // The engine plays on its clock in both cases (see the top of the file);
 // with an audio context it does so without a word, since the sound is
@@ -291,6 +304,7 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
     const HSTREAM handle = audio::engine.create_stream(mem, file, offset, length, flags);
     if (handle != 0) {
         audio::keep_decoded(static_cast<int>(handle));
+        audio::last_stream = handle;
     }
     return handle;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "scene/scene.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev_instance, LPSTR command_line,
                    int show_command);
@@ -18,6 +19,12 @@ EM_JS(void, tell_page_the_show_ended, (int status), {
 });
 
 }  // namespace
+
+// For the page and its tests: the music position of the frame drawn last.
+extern "C" EMSCRIPTEN_KEEPALIVE int demo_show_position()
+{
+    return music_pos;
+}
 
 int main(int argc, char** argv)
 {
