@@ -9,6 +9,10 @@ CASE is one of:
   show              with ?autoplay the show starts, the music position grows at
                     176400 bytes a second and never goes back, the canvas
                     changes, and Esc ends the show and brings back the title
+  short-music       a 3-second track ends the show by itself after its last
+                    sample, the position never past the track's length
+  silent            a browser that may not start sound plays the show silently
+                    on the clock, and the page says so
   missing-music     without demo.mp3 the page says which file and the HTTP status
   missing-texture   without a texture the page says so and the show plays
   music-not-mpeg    a WAV file under the music's name is refused with our scan's message
@@ -99,7 +103,9 @@ def browser(extra=(), headless=True):
     from selenium.webdriver.chrome.service import Service
 
     options = webdriver.ChromeOptions()
-    args = ["--no-sandbox", "--window-size=1280,800", "--autoplay-policy=no-user-gesture-required"]
+    args = ["--no-sandbox", "--window-size=1280,800"]
+    if not any(arg.startswith("--autoplay-policy") for arg in extra):
+        args.append("--autoplay-policy=no-user-gesture-required")
     if headless:
         args += ["--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader"]
     for arg in args + list(extra):
@@ -166,6 +172,21 @@ def case_show():
             check(picture != later, "the canvas did not change between frames")
             check(driver.execute_script(STATE) == "playing", "the show is not playing")
 
+            # The canvas keeps 960:544 and fills the window one way; the
+            # button makes the stage fullscreen.
+            width, height, window_width, window_height = driver.execute_script(
+                "var r = document.getElementById('canvas').getBoundingClientRect();"
+                "return [r.width, r.height, innerWidth, innerHeight]")
+            check(abs(width / height - 960 / 544) < 0.01 and
+                  (abs(width - window_width) < 1 or abs(height - window_height) < 1),
+                  "the canvas is %gx%g in a %gx%g window" % (width, height, window_width,
+                                                            window_height))
+            driver.find_element("id", "fullscreen").click()
+            wait_for(driver, "return document.fullscreenElement && document.fullscreenElement.id",
+                     lambda i: i == "stage", "fullscreen")
+            driver.execute_script("return document.exitFullscreen()")
+            wait_for(driver, "return !document.fullscreenElement", bool, "leaving fullscreen")
+
             ActionChains(driver).send_keys(Keys.ESCAPE).perform()
             wait_for(driver, STATE, lambda s: s == "ended", "the show's end after Esc")
             check(driver.execute_script(
@@ -173,6 +194,64 @@ def case_show():
                 "document.getElementById('stage').hidden"), "the title is not back")
             check(driver.execute_script("return demo.musicPosition()") == -1,
                   "the music still plays after Esc")
+        finally:
+            driver.quit()
+
+
+def case_short_music():
+    def short_music(folder):
+        os.remove(os.path.join(folder, "demo.mp3"))
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
+                        "sine=frequency=440:duration=3:sample_rate=44100", "-ac", "2",
+                        "-c:a", "libmp3lame", "-b:a", "128k", os.path.join(folder, "demo.mp3")],
+                       check=True, timeout=WAIT)
+
+    length = 3 * BYTES_PER_SECOND
+    folder = site_variant(short_music)
+    try:
+        with Server(folder) as base:
+            driver = browser()
+            try:
+                open_page(driver, base)
+                wait_for(driver, "return demo.musicPosition()", lambda p: p >= 0, "the music")
+                started = time.monotonic()
+                highest = 0
+                while driver.execute_script(STATE) == "playing":
+                    check(time.monotonic() - started < WAIT, "the show did not end")
+                    highest = max(highest, driver.execute_script("return demo.musicPosition()"))
+                    time.sleep(0.05)
+                ended = time.monotonic() - started
+                print("the show ended %.2f s after the music started; the last position read "
+                      "was %d of %d bytes" % (ended, highest, length))
+                check(driver.execute_script(STATE) == "ended",
+                      "the show did not end normally: " + driver.execute_script(FAILURE))
+                check(highest <= length, "the position passed the end of the music")
+                check(highest >= length - BYTES_PER_SECOND // 2,
+                      "the show ended long before the music's end")
+                check(ended >= 2.5, "the show ended after %.2f s of a 3 s track" % ended)
+            finally:
+                driver.quit()
+    finally:
+        shutil.rmtree(folder)
+
+
+def case_silent():
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.keys import Keys
+
+    with Server(SITE) as base:
+        # No autoplay permission and no click: the page may not start sound.
+        driver = browser(["--autoplay-policy=document-user-activation-required"])
+        try:
+            open_page(driver, base)
+            wait_for(driver, NOTICE, lambda t: "plays silently" in t, "the silent notice")
+            print("the page says: " + driver.execute_script(NOTICE))
+            first = wait_for(driver, "return demo.musicPosition()", lambda p: p > 0,
+                             "the clock")
+            wait_for(driver, "return demo.musicPosition()", lambda p: p > first + 100000,
+                     "the clock moving on")
+            ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+            wait_for(driver, STATE, lambda s: s == "ended", "the show's end after Esc")
         finally:
             driver.quit()
 
@@ -334,6 +413,8 @@ def case_build():
 CASES = {
     "build": case_build,
     "show": case_show,
+    "short-music": case_short_music,
+    "silent": case_silent,
     "missing-music": case_missing_music,
     "missing-texture": case_missing_texture,
     "music-not-mpeg": case_music_not_mpeg,

@@ -15,6 +15,14 @@
   var notice = document.getElementById('notice');
   var fullscreen = document.getElementById('fullscreen');
   var program = null;
+  var notices = [];
+
+  // Things the show goes on without (a texture, the sound), one line.
+  var addNotice = function (text) {
+    notices.push(text);
+    notice.textContent = notices.join(' \u00b7 ');
+    notice.hidden = false;
+  };
 
   var setState = function (state) { document.body.dataset.state = state; };
 
@@ -65,6 +73,7 @@
     play.disabled = true;
     failure.hidden = true;
     notice.hidden = true;
+    notices = [];
     if (!hasWebGL2()) {
       return fail('This browser offers no WebGL 2, which the show needs.');
     }
@@ -79,9 +88,8 @@
     var missing = demoFiles.textures.filter(function (name) { return files[name].failure; });
     if (missing.length > 0) {
       // As in the demo, the show goes on: that geometry is drawn untextured.
-      notice.textContent = files[missing[0]].failure + '; drawn untextured' +
-          (missing.length > 1 ? ' (and ' + (missing.length - 1) + ' more)' : '');
-      notice.hidden = false;
+      addNotice(files[missing[0]].failure + '; drawn untextured' +
+          (missing.length > 1 ? ' (and ' + (missing.length - 1) + ' more)' : ''));
     }
 
     var lastProblem = '';
@@ -94,6 +102,7 @@
         printErr: function (line) {
           console.warn(line);
           if (/^demo: /.test(line)) lastProblem = line.slice(6);
+          if (/^audio: /.test(line)) addNotice(line.slice(7));
         },
         onAbort: function (what) { fail('The show stopped: ' + what); },
         demoEnded: function (status) {
