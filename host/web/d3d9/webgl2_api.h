@@ -5,13 +5,17 @@
 // What WebGL 2 lacks, and what stands in for it:
 // - A D3DCOLOR attribute read as GL_BGRA: the colour is fetched as R, G, B, A
 //   bytes and the vertex shader swaps red and blue (VERTEX_DIFFUSE).
-// - glMapBufferRange: the stream buffer's bytes are written into a copy kept
-//   in memory, and glUnmapBuffer sends the written range with
-//   glBufferSubData.
+// - glMapBufferRange with an unsynchronised write: the stream buffer's bytes
+//   are written into a copy kept in memory instead. Each draw then sends the
+//   records it uses, as fresh storage (glBufferData) of a buffer of its own,
+//   and points the vertex attributes at it. Writing into the stream buffer
+//   with glBufferSubData instead makes the driver wait, at every draw, for
+//   the draws still reading it (llvmpipe does), which is what the
+//   unsynchronised mapping avoids on the other build.
 // - One buffer as both vertex and index buffer (WebGL forbids an element
 //   buffer from serving any other target) and glDrawElementsBaseVertex: the
-//   indices are read from that copy, the base vertex added, and they go to an
-//   element buffer of their own for a plain glDrawElements.
+//   indices are read from that copy, rebased onto the records sent, and go
+//   to an element buffer of their own for a plain glDrawElements.
 // - glPolygonMode, glPointSize, glProvokingVertex, border colours and a
 //   level-of-detail bias: none of these is in WebGL 2. The show draws filled
 //   polygons, 1-pixel points (a shader that does not write gl_PointSize
@@ -39,6 +43,7 @@ void* map_buffer_range(GLenum target, GLintptr offset, GLsizeiptr length, GLbitf
 GLboolean unmap_buffer(GLenum target);
 void vertex_attrib_pointer(GLuint index, GLint size, GLenum type, GLboolean normalized,
                            GLsizei stride, const void* pointer);
+void draw_arrays(GLenum mode, GLint first, GLsizei count);
 void draw_elements_base_vertex(GLenum mode, GLsizei count, GLenum type, const void* indices,
                                GLint base_vertex);
 void sampler_parameter_fv(GLuint sampler, GLenum name, const GLfloat* values);
@@ -52,6 +57,7 @@ void sampler_parameter_f(GLuint sampler, GLenum name, GLfloat value);
 #define glMapBufferRange host_webgl::map_buffer_range
 #define glUnmapBuffer host_webgl::unmap_buffer
 #define glVertexAttribPointer host_webgl::vertex_attrib_pointer
+#define glDrawArrays host_webgl::draw_arrays
 #define glDrawElementsBaseVertex host_webgl::draw_elements_base_vertex
 #define glSamplerParameterfv host_webgl::sampler_parameter_fv
 #define glSamplerParameterf host_webgl::sampler_parameter_f
