@@ -535,8 +535,8 @@ HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count,
         return E_FAIL;
     }
     StreamBuffer::Placement placement;
-    if (!stream_.write(vertex_data, static_cast<size_t>(shape.vertices) * kDeviceStride, kDeviceStride, nullptr, 0, 0,
-                       &placement)) {
+    if (!stream_.write(vertex_data, static_cast<size_t>(shape.vertices) * kDeviceStride,
+                       kDeviceStride, nullptr, 0, 0, &placement)) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     glDrawArrays(shape.mode, placement.first_vertex, static_cast<GLsizei>(shape.vertices));

@@ -13,8 +13,8 @@ namespace host_d3d9 {
 
 class GlSurface {
 public:
-    HWND hwnd = nullptr;            // the application's window, if any
-    SDL_Window* window = nullptr;   // its SDL window, or our hidden one
+    HWND hwnd = nullptr;           // the application's window, if any
+    SDL_Window* window = nullptr;  // its SDL window, or our hidden one
     bool own_window = false;
     bool sdl_video = false;
     SDL_GLContext context = nullptr;
@@ -36,8 +36,8 @@ std::string sdl_failure(const char* what)
     return std::string(what) + ": " + SDL_GetError();
 }
 
-bool open_context(GlSurface* surface, SDL_Window* sdl_window, bool vsync,
-                  SurfaceSize* window_size, std::string* error)
+bool open_context(GlSurface* surface, SDL_Window* sdl_window, bool vsync, SurfaceSize* window_size,
+                  std::string* error)
 {
     // With no display at all an offscreen device goes straight to SDL's
     // offscreen driver, which SDL would reach anyway after failed attempts

@@ -30,6 +30,7 @@ namespace audio {
 namespace {
 
 // Opens the audio context, or gives the reason there is none.
+// clang-format off
 EM_ASYNC_JS(int, open_audio_context, (int rate, char* why, int why_size), {
     var A = Module.demoAudio = Module.demoAudio || { sources: {}, buffers: {} };
     var fail = function(text) { stringToUTF8(text, why, why_size); return 0; };
@@ -57,7 +58,9 @@ EM_ASYNC_JS(int, open_audio_context, (int rate, char* why, int why_size), {
     A.heard = 0;
     return 1;
 });
+// clang-format on
 
+// clang-format off
 EM_JS(void, close_audio_context, (), {
     var A = Module.demoAudio;
     if (!A) return;
@@ -70,9 +73,11 @@ EM_JS(void, close_audio_context, (), {
     if (A.context) A.context.close().catch(function() {});
     A.context = null;
 });
+// clang-format on
 
 // Seconds on the clock the positions follow: the audio context's time of
 // the sample heard now, or the page's clock without a context.
+// clang-format off
 EM_JS(double, heard_seconds, (), {
     var A = Module.demoAudio;
     var now = (typeof performance !== 'undefined' ? performance.now() : Date.now()) / 1000;
@@ -91,9 +96,11 @@ EM_JS(double, heard_seconds, (), {
     A.heard = heard;
     return heard;
 });
+// clang-format on
 
 // Decodes the file's bytes at the stream's rate: the frame count, or -1 with
 // the reason. The decoded buffer waits in A.pending for its handle.
+// clang-format off
 EM_ASYNC_JS(double, decode_mp3, (const uint8_t* bytes, int length, int rate, char* why,
                                  int why_size), {
     var A = Module.demoAudio = Module.demoAudio || { sources: {}, buffers: {} };
@@ -110,9 +117,11 @@ EM_ASYNC_JS(double, decode_mp3, (const uint8_t* bytes, int length, int rate, cha
     }
     return A.pending.length;
 });
+// clang-format on
 
 // Copies the pending decoded buffer into samples as interleaved 16-bit
 // stereo, frames of it at the output rate (nearest sample when the rates differ).
+// clang-format off
 EM_JS(void, copy_decoded, (int16_t* samples, double frames), {
     var buffer = Module.demoAudio.pending;
     var left = buffer.getChannelData(0);
@@ -129,15 +138,19 @@ EM_JS(void, copy_decoded, (int16_t* samples, double frames), {
         out[2 * i + 1] = to16(right[j]);
     }
 });
+// clang-format on
 
+// clang-format off
 EM_JS(void, keep_decoded, (int handle), {
     var A = Module.demoAudio;
     A.buffers[handle] = A.pending;
     A.pending = null;
 });
+// clang-format on
 
 // Plays the stream's buffer so that `seconds` into it is heard when the
 // clock reads `at` (silence when playing is false).
+// clang-format off
 EM_JS(void, schedule_source, (int handle, int playing, double seconds, double at), {
     var A = Module.demoAudio;
     if (!A) return;
@@ -166,7 +179,9 @@ EM_JS(void, schedule_source, (int handle, int playing, double seconds, double at
     }
     A.sources[handle] = source;
 });
+// clang-format on
 
+// clang-format off
 EM_JS(void, forget_stream, (int handle), {
     var A = Module.demoAudio;
     if (!A) return;
@@ -176,6 +191,7 @@ EM_JS(void, forget_stream, (int handle), {
     delete A.sources[handle];
     delete A.buffers[handle];
 });
+// clang-format on
 
 Nanoseconds clock_now()
 {
@@ -262,8 +278,8 @@ uint32_t host_output_queue_frames()
 // or freed at its end).
 extern "C" EMSCRIPTEN_KEEPALIVE double demo_audio_position()
 {
-    if (audio::last_stream == 0 || audio::engine.is_active(audio::last_stream) ==
-                                       BASS_ACTIVE_STOPPED) {
+    if (audio::last_stream == 0 ||
+        audio::engine.is_active(audio::last_stream) == BASS_ACTIVE_STOPPED) {
         return -1.0;
     }
     return static_cast<double>(audio::engine.get_position(audio::last_stream, BASS_POS_BYTE));

@@ -152,8 +152,8 @@ void vertex_attrib_pointer(GLuint index, GLint size, GLenum type, GLboolean norm
     // Bytes fetched in memory order; VERTEX_DIFFUSE reorders them.
     const GLint fetched = size == GL_BGRA ? 4 : size;
     if (index < attributes.size()) {
-        attributes[index] = {true, fetched, type, normalized, stride,
-                             reinterpret_cast<uintptr_t>(pointer)};
+        attributes[index] = {true,       fetched, type,
+                             normalized, stride,  reinterpret_cast<uintptr_t>(pointer)};
     }
     glVertexAttribPointer(index, fetched, type, normalized, stride, pointer);
 }
@@ -203,8 +203,8 @@ void draw_elements_base_vertex(GLenum mode, GLsizei count, GLenum type, const vo
         for (size_t i = 0; i < n; ++i) {
             rebased_short[i] = static_cast<uint16_t>(rebased[i] - lowest);
         }
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(n * 2),
-                     rebased_short.data(), GL_STREAM_DRAW);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(n * 2), rebased_short.data(),
+                     GL_STREAM_DRAW);
         glDrawElements(mode, count, GL_UNSIGNED_SHORT, nullptr);
     } else {
         for (uint32_t& index : rebased) {

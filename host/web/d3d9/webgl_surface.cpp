@@ -30,6 +30,7 @@ namespace {
 
 // A hidden canvas for an offscreen device; its id, or an empty string
 // where there is no page (Node.js).
+// clang-format off
 EM_JS(int, make_hidden_canvas, (char* id, int size), {
     if (typeof document === 'undefined') return 0;
     var canvas = document.createElement('canvas');
@@ -41,15 +42,20 @@ EM_JS(int, make_hidden_canvas, (char* id, int size), {
     stringToUTF8(canvas.id, id, size);
     return 1;
 });
+// clang-format on
 
+// clang-format off
 EM_JS(void, remove_hidden_canvas, (const char* id), {
     var canvas = document.getElementById(UTF8ToString(id));
     if (canvas) canvas.remove();
 });
+// clang-format on
 
+// clang-format off
 EM_ASYNC_JS(void, wait_for_display_refresh, (), {
     await new Promise(function(resolve) { requestAnimationFrame(resolve); });
 });
+// clang-format on
 
 }  // namespace
 

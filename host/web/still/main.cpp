@@ -22,13 +22,17 @@ namespace {
 constexpr int kWidth = 960;
 constexpr int kHeight = 544;
 
+// clang-format off
 EM_JS(void, show_frame, (const uint8_t* rgba, int width, int height), {
     Module.showFrame(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
 });
+// clang-format on
 
+// clang-format off
 EM_JS(void, still_failed, (const char* reason), {
     Module.stillFailed(UTF8ToString(reason));
 });
+// clang-format on
 
 bool parse_position(const char* text, int32_t* position)
 {

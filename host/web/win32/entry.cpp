@@ -14,9 +14,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev_instance, LPSTR command_li
 
 namespace {
 
+// clang-format off
 EM_JS(void, tell_page_the_show_ended, (int status), {
     if (Module.demoEnded) Module.demoEnded(status);
 });
+// clang-format on
 
 }  // namespace
 

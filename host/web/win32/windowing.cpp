@@ -114,14 +114,22 @@ EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* event, void*)
     return EM_TRUE;
 }
 
+// clang-format off
 EM_JS(void, set_canvas_visible, (const char* selector, int visible), {
     var canvas = document.querySelector(UTF8ToString(selector));
     if (canvas) canvas.style.visibility = visible ? 'visible' : 'hidden';
 });
+// clang-format on
+
+// clang-format off
+EM_JS(int, page_has_canvas, (), {
+    return typeof document !== 'undefined' && !!document.querySelector('#canvas');
+});
+// clang-format on
 
 bool page_available()
 {
-    return EM_ASM_INT({ return typeof document !== 'undefined' && !!document.querySelector('#canvas'); }) != 0;
+    return page_has_canvas() != 0;
 }
 
 }  // namespace
