@@ -8,7 +8,8 @@ CASE is one of:
   build             brings the web build up to date (the site and the trace tool)
   show              with ?autoplay the show starts, the music position grows at
                     176400 bytes a second and never goes back, the canvas
-                    changes, and Esc ends the show and brings back the title
+                    changes and keeps its shape, fullscreen works, Esc ends the
+                    show and brings back the title, and Play starts it again
   short-music       a 3-second track ends the show by itself after its last
                     sample, the position never past the track's length
   silent            a browser that may not start sound plays the show silently
@@ -194,6 +195,15 @@ def case_show():
                 "document.getElementById('stage').hidden"), "the title is not back")
             check(driver.execute_script("return demo.musicPosition()") == -1,
                   "the music still plays after Esc")
+
+            # Play again from the title: a fresh show from the start.
+            driver.find_element("id", "play").click()
+            wait_for(driver, "return demo.musicPosition()", lambda p: p > 0,
+                     "the music of the second show")
+            check(driver.execute_script("return demo.musicPosition()") < p1,
+                  "the second show did not start from the beginning")
+            ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+            wait_for(driver, STATE, lambda s: s == "ended", "the second show's end after Esc")
         finally:
             driver.quit()
 
