@@ -156,6 +156,10 @@ HRESULT GlDevice::create(IDirect3D9* factory, HWND window, D3DPRESENT_PARAMETERS
 
 HRESULT GlDevice::initialise(HWND window, const D3DPRESENT_PARAMETERS& params)
 {
+    if (window == nullptr && (params.BackBufferWidth == 0 || params.BackBufferHeight == 0)) {
+        set_last_error("an offscreen device needs BackBufferWidth and BackBufferHeight");
+        return D3DERR_INVALIDCALL;
+    }
     SurfaceSize window_size{0, 0};
     std::string why;
     const HRESULT opened =
@@ -167,10 +171,6 @@ HRESULT GlDevice::initialise(HWND window, const D3DPRESENT_PARAMETERS& params)
     }
     width_ = params.BackBufferWidth != 0 ? params.BackBufferWidth : window_size.width;
     height_ = params.BackBufferHeight != 0 ? params.BackBufferHeight : window_size.height;
-    if (width_ == 0 || height_ == 0) {
-        set_last_error("an offscreen device needs BackBufferWidth and BackBufferHeight");
-        return D3DERR_INVALIDCALL;
-    }
 
     GLint max_renderbuffer = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_renderbuffer);
