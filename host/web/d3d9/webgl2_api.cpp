@@ -25,8 +25,11 @@
 namespace host_webgl {
 namespace {
 
-// The stream buffer (the array buffer the device fills) and its bytes.
+// The stream buffer (the array buffer the device fills) and its bytes. The
+// device's binding of the array buffer is only remembered: the context's
+// stays on the draw buffer.
 GLuint array_buffer = 0;
+GLuint device_array_binding = 0;
 std::vector<uint8_t> array_copy;
 
 // The vertex layout the device set, one entry per attribute.
@@ -40,17 +43,28 @@ struct Attribute {
 };
 std::array<Attribute, 3> attributes;
 
-// Where each draw's records and indices go.
+// Where each draw's records and indices go: a vertex array of our own,
+// bound from the device's first attribute on, whose attributes read the
+// draw buffer and whose element buffer is ours. A draw then costs two or
+// three WebGL calls beyond the device's own (each call crosses into the
+// browser's GPU process, which makes calls the browser's main cost).
+GLuint vertex_array = 0;
 GLuint draw_buffer = 0;
 GLuint element_buffer = 0;
 std::vector<uint32_t> rebased;
 std::vector<uint16_t> rebased_short;
 
-GLuint bound_array_buffer()
+void make_vertex_array()
 {
-    GLint name = 0;
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &name);
-    return static_cast<GLuint>(name);
+    if (vertex_array != 0) {
+        return;
+    }
+    glGenVertexArrays(1, &vertex_array);
+    glGenBuffers(1, &draw_buffer);
+    glGenBuffers(1, &element_buffer);
+    glBindVertexArray(vertex_array);
+    glBindBuffer(GL_ARRAY_BUFFER, draw_buffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, element_buffer);
 }
 
 GLsizei record_stride()
@@ -59,29 +73,17 @@ GLsizei record_stride()
 }
 
 // Sends records [first, first + count) of the stream as the draw buffer's
-// new storage and points the attributes at it; false if they are not there.
+// new storage; false if they are not there.
 bool send_records(uint64_t first, uint64_t count)
 {
     const auto stride = static_cast<uint64_t>(record_stride());
     const uint64_t begin = first * stride;
     const uint64_t bytes = count * stride;
-    if (stride == 0 || count == 0 || begin + bytes > array_copy.size()) {
+    if (vertex_array == 0 || stride == 0 || count == 0 || begin + bytes > array_copy.size()) {
         return false;
     }
-    if (draw_buffer == 0) {
-        glGenBuffers(1, &draw_buffer);
-    }
-    glBindBuffer(GL_ARRAY_BUFFER, draw_buffer);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), array_copy.data() + begin,
                  GL_STREAM_DRAW);
-    for (GLuint index = 0; index < attributes.size(); ++index) {
-        const Attribute& a = attributes[index];
-        if (a.set) {
-            glVertexAttribPointer(index, a.size, a.type, a.normalized, a.stride,
-                                  reinterpret_cast<const void*>(a.offset));
-        }
-    }
-    glBindBuffer(GL_ARRAY_BUFFER, array_buffer);
     return true;
 }
 
@@ -89,9 +91,9 @@ bool send_records(uint64_t first, uint64_t count)
 
 void buffer_data(GLenum target, GLsizeiptr size, const void* data, GLenum usage)
 {
-    if (target == GL_ARRAY_BUFFER && bound_array_buffer() != draw_buffer) {
+    if (target == GL_ARRAY_BUFFER) {
         // The stream buffer lives here; the GPU sees each draw's part of it.
-        array_buffer = bound_array_buffer();
+        array_buffer = device_array_binding;
         array_copy.assign(static_cast<size_t>(size), 0);
         if (data != nullptr) {
             std::memcpy(array_copy.data(), data, static_cast<size_t>(size));
@@ -103,16 +105,13 @@ void buffer_data(GLenum target, GLsizeiptr size, const void* data, GLenum usage)
 
 void bind_buffer(GLenum target, GLuint buffer)
 {
-    if (target != GL_ELEMENT_ARRAY_BUFFER) {
+    // The array and element bindings are those of our vertex array; the
+    // device's are remembered (it binds only its stream buffer).
+    if (target == GL_ARRAY_BUFFER) {
+        device_array_binding = buffer;
+    } else if (target != GL_ELEMENT_ARRAY_BUFFER) {
         glBindBuffer(target, buffer);
-        return;
     }
-    // The element binding belongs to the vertex array: it is ours, whatever
-    // the device asked for.
-    if (element_buffer == 0) {
-        glGenBuffers(1, &element_buffer);
-    }
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer != 0 ? element_buffer : 0);
 }
 
 void delete_buffers(GLsizei count, const GLuint* buffers)
@@ -125,6 +124,8 @@ void delete_buffers(GLsizei count, const GLuint* buffers)
             attributes = {};
             const GLuint own[] = {draw_buffer, element_buffer};
             glDeleteBuffers(2, own);
+            glDeleteVertexArrays(1, &vertex_array);
+            vertex_array = 0;
             draw_buffer = 0;
             element_buffer = 0;
         }
@@ -155,6 +156,9 @@ void vertex_attrib_pointer(GLuint index, GLint size, GLenum type, GLboolean norm
         attributes[index] = {true,       fetched, type,
                              normalized, stride,  reinterpret_cast<uintptr_t>(pointer)};
     }
+    // Records start at the draw buffer's first byte, so the offsets stand.
+    make_vertex_array();
+    glEnableVertexAttribArray(index);
     glVertexAttribPointer(index, fetched, type, normalized, stride, pointer);
 }
 
@@ -196,7 +200,6 @@ void draw_elements_base_vertex(GLenum mode, GLsizei count, GLenum type, const vo
     if (!send_records(lowest, uint64_t{highest} - lowest + 1)) {
         return;
     }
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, element_buffer);
     if (highest - lowest <= 0xFFFF) {
         // Half the bytes to send, and 16-bit indices are what the scene uses.
         rebased_short.resize(n);
