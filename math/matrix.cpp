@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "math/trig.h"
+
 namespace {
 
 Mat4 identity()
@@ -54,16 +56,16 @@ void mat_scale(Mat4* m, float s)
 
 void mat_rotate_y_z_scale(Mat4* m, float yaw, float roll, float s)
 {
-    const float cy = std::cos(yaw);
-    const float sy = std::sin(yaw);
+    const float cy = portable_cos(yaw);
+    const float sy = portable_sin(yaw);
     Mat4 ry = identity();
     ry.m[0][0] = cy;
     ry.m[0][2] = -sy;
     ry.m[2][0] = sy;
     ry.m[2][2] = cy;
 
-    const float cr = std::cos(roll);
-    const float sr = std::sin(roll);
+    const float cr = portable_cos(roll);
+    const float sr = portable_sin(roll);
     Mat4 rz = identity();
     rz.m[0][0] = cr;
     rz.m[0][1] = sr;
@@ -106,7 +108,7 @@ void mat_look_at(Mat4* m, const Vec3* eye, const Vec3* target, const Vec3* up)
 void mat_perspective(Mat4* m, float fovy_degrees, float aspect, float near_z, float far_z)
 {
     const float half = fovy_degrees * 0.5f * 0.017453292f;
-    const float cot = std::cos(half) / std::sin(half);
+    const float cot = portable_cos(half) / portable_sin(half);
     *m = Mat4{};
     m->m[0][0] = cot / aspect;
     m->m[1][1] = cot;

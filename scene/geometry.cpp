@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "gu/gu.h"
+#include "math/trig.h"
 #include "scene/scene.h"
 
 SceneVertex trunk_strip[kTrunkRecords];
@@ -68,7 +69,7 @@ float trunk_radius(float h)
 
 SceneVertex trunk_record(float u, float h, float radius, float theta)
 {
-    return {u, h, radius * std::sin(theta), 1.5f * h, radius * std::cos(theta)};
+    return {u, h, radius * portable_sin(theta), 1.5f * h, radius * portable_cos(theta)};
 }
 
 // ---- grass ----
@@ -76,10 +77,10 @@ SceneVertex trunk_record(float u, float h, float radius, float theta)
 // One upright blade through the edge points P and Q, bottom edge v = 1, top v = 1/32.
 void write_blade(SceneVertex* out, float x, float z, float height, float angle)
 {
-    const float px = x + 0.06f * std::sin(angle);
-    const float pz = z + 0.12f * std::cos(angle);
-    const float qx = x + 0.06f * std::sin(angle + kPi);
-    const float qz = z + 0.12f * std::cos(angle + kPi);
+    const float px = x + 0.06f * portable_sin(angle);
+    const float pz = z + 0.12f * portable_cos(angle);
+    const float qx = x + 0.06f * portable_sin(angle + kPi);
+    const float qz = z + 0.12f * portable_cos(angle + kPi);
     out[0] = {0.0f, 1.0f, px, 0.0f, pz};
     out[1] = {0.0f, 0.03125f, px, height, pz};
     out[2] = {1.0f, 1.0f, qx, 0.0f, qz};

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "gu/gu.h"
+#include "math/trig.h"
 #include "scene/elements.h"
 #include "scene/scene.h"
 #include "scene/tree.h"
@@ -61,8 +62,8 @@ Mat4 uniform_scale(float k)
 // Rz(a) of the matrix library, written out.
 Mat4 rotation_z(float a)
 {
-    const float c = std::cos(a);
-    const float s = std::sin(a);
+    const float c = portable_cos(a);
+    const float s = portable_sin(a);
     return {{
         {c, s, 0.0f, 0.0f},
         {-s, c, 0.0f, 0.0f},
@@ -84,7 +85,7 @@ int32_t sawtooth(float t, float steps_per_unit)
 FogAndClear scene_1_fog(float t)
 {
     if (t < 2.0f) {
-        return fade_in_from_white(std::sin(t * 0.78539819f), 355.0f, 455.0f, 475.0f);
+        return fade_in_from_white(portable_sin(t * 0.78539819f), 355.0f, 455.0f, 475.0f);
     }
     if (t <= 86.0f) {
         return {kDayColor, kFogStart, kFogEnd};
@@ -101,21 +102,21 @@ float scene_1_size(float t)
         return 0.0f;  // collapsed to the origin; the draws are made all the same
     }
     if (t < 64.0f) {
-        return std::sin((t - 24.0f) * 0.039269909f);  // a quarter sine over 40 units
+        return portable_sin((t - 24.0f) * 0.039269909f);  // a quarter sine over 40 units
     }
     return 1.0f;
 }
 
 float scene_1_spread(float t)
 {
-    return t <= 80.0f ? 0.0f : 1.0f - std::cos((t - 80.0f) * 0.15f);
+    return t <= 80.0f ? 0.0f : 1.0f - portable_cos((t - 80.0f) * 0.15f);
 }
 
 // ---- scene 2: night, the camera circles and at the end looks up ----
 
 float scene_2_lift(float t)
 {
-    return t <= 42.0f ? 0.0f : 20.0f * (1.0f - std::cos((t - 42.0f) * 0.5f));
+    return t <= 42.0f ? 0.0f : 20.0f * (1.0f - portable_cos((t - 42.0f) * 0.5f));
 }
 
 // Four pulses per clock unit, each a fall over a quarter unit: the third of
@@ -135,7 +136,7 @@ int32_t scene_2_leaf_gray(float t, int32_t music_position)
 FogAndClear scene_4_fog(float t)
 {
     if (t < 1.0f) {
-        return fade_in_from_white(std::sin(t * 1.5707964f), 259.0f, 263.0f, 271.0f);
+        return fade_in_from_white(portable_sin(t * 1.5707964f), 259.0f, 263.0f, 271.0f);
     }
     return {kNightColor, kFogStart, kFogEnd};
 }
@@ -145,13 +146,13 @@ FogAndClear scene_4_fog(float t)
 FogAndClear scene_5_fog(float t)
 {
     if (t < 2.0f) {
-        return fade_in_from_white(std::sin(t * 0.7853982f), 355.0f, 455.0f, 475.0f);
+        return fade_in_from_white(portable_sin(t * 0.7853982f), 355.0f, 455.0f, 475.0f);
     }
     if (t <= 31.0f) {
         return {kDayColor, kFogStart, kFogEnd};
     }
     if (t <= 32.0f) {
-        const float s = std::sin((t - 31.0f) * 1.5707964f);
+        const float s = portable_sin((t - 31.0f) * 1.5707964f);
         const float p = 255.0f * s;
         return {opaque(capped(100.0f + p), capped(200.0f + p), capped(p + 220.0f)),
                 kFogStart * (1.0f - s), kFogEnd * (1.0f - s)};
@@ -164,7 +165,7 @@ FogAndClear scene_5_fog(float t)
 // No lower bound: after t = 32 the factor is negative and applied as it is.
 float scene_5_size(float t)
 {
-    return t <= 24.0f ? 1.0f : std::cos((t - 24.0f) * 0.19634955f);
+    return t <= 24.0f ? 1.0f : portable_cos((t - 24.0f) * 0.19634955f);
 }
 
 float scene_5_spread(float t)
@@ -200,8 +201,8 @@ ScenePlan plan_scene_2(float t, int32_t music_position)
     // sin 2u is the value that also places the eye: the crown breathes with the orbit.
     plan.tree = {uniform_scale(1.0f),
                  u,
-                 std::cos(3.0f * u) * 0.7f * 0.39269909f,
-                 (std::sin(2.0f * u) * 0.3f + 0.9f) * 0.78539819f,
+                 portable_cos(3.0f * u) * 0.7f * 0.39269909f,
+                 (portable_sin(2.0f * u) * 0.3f + 0.9f) * 0.78539819f,
                  1.0f,
                  scene_2_leaf_gray(t, music_position)};
     return plan;
@@ -216,8 +217,8 @@ ScenePlan plan_scene_3(float t)
     plan.sky_dome = true;
     plan.tree = {uniform_scale(1.0f),
                  -3.0f * h,
-                 std::cos(2.0f * h) * 0.7f * 0.7853982f,
-                 (std::sin(4.0f * h) * 0.3f + 0.9f) * 0.7853982f,
+                 portable_cos(2.0f * h) * 0.7f * 0.7853982f,
+                 (portable_sin(4.0f * h) * 0.3f + 0.9f) * 0.7853982f,
                  0.5f,
                  sawtooth(t, 256.0f)};
     return plan;
@@ -225,7 +226,7 @@ ScenePlan plan_scene_3(float t)
 
 ScenePlan plan_scene_4(float t)
 {
-    const float w = std::sin(3.1415927f * t);
+    const float w = portable_sin(3.1415927f * t);
     ScenePlan plan{};
     plan.fog = scene_4_fog(t);
     plan.orbit_u = t;
@@ -253,8 +254,8 @@ void draw_scene(const ScenePlan& plan)
     set_fog_and_clear(plan.fog.color, plan.fog.start, plan.fog.end);
 
     const float u = plan.orbit_u;
-    const Vec3 eye = {2.5f * std::cos(2.0f * u), 1.6f, -2.5f * std::sin(2.0f * u)};
-    const Vec3 target = {0.0f, 1.6f + 0.5f * std::sin(0.2f * u) + plan.lift, 0.0f};
+    const Vec3 eye = {2.5f * portable_cos(2.0f * u), 1.6f, -2.5f * portable_sin(2.0f * u)};
+    const Vec3 target = {0.0f, 1.6f + 0.5f * portable_sin(0.2f * u) + plan.lift, 0.0f};
     const Vec3 up = {0.0f, 1.0f, 0.0f};
     Mat4 view;
     mat_look_at(&view, &eye, &target, &up);

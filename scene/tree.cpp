@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "gu/gu.h"
+#include "math/trig.h"
 #include "scene/elements.h"
 #include "scene/geometry.h"
 #include "scene/scene.h"
@@ -22,7 +23,7 @@ constexpr float kChildScale = 0.625f;
 // further in the direction of the lean is shortened.
 float child_scale(float bend, float shrink)
 {
-    return kChildScale * ((1.0f - shrink) + shrink * std::cos(std::min(bend, 0.0f)));
+    return kChildScale * ((1.0f - shrink) + shrink * portable_cos(std::min(bend, 0.0f)));
 }
 
 void draw_leaf_cluster(Mat4* m)

@@ -14,13 +14,19 @@
 #   (c) capture speed: seconds of show per second of wall time, demo-capture
 #       recording the 20 seconds in the middle of the show at 960 x 544 and
 #       60 frames per second into H.264 (its default x264 preset), start-up
-#       included; the mean of two runs: at least 2.0.
-# It builds what it needs (the native preset, and the Windows preset for (b)).
+#       included; the mean of two runs: at least 2.0;
+#   (d) frames per second of the web build in Chromium over the native build,
+#       on the same 40 frames at 960 x 544, each read back, both on Mesa
+#       llvmpipe (the browser under Xvfb with ANGLE on OpenGL); three rounds
+#       of native then web, the median of the rounds' ratios: at least 0.8.
+# It builds what it needs (the native preset, the Windows preset for (b), the
+# web preset for (d)).
 #
-# Usage: scripts/bench.sh [--native-build DIR] [--windows-build DIR] [--no-wine]
+# Usage: scripts/bench.sh [--native-build DIR] [--windows-build DIR] [--no-wine] [--no-web]
 #   --native-build DIR   native build to use (default build/native)
 #   --windows-build DIR  Windows build for demo-probe.exe (default build/windows)
 #   --no-wine            skip (b)'s Wine side (no mingw-w64, Wine or Xvfb here)
+#   --no-web             skip (d) (no Emscripten or Chromium here)
 # The figures are only meaningful on an otherwise idle machine: the load
 # average is printed before each measurement.
 set -euo pipefail
@@ -29,6 +35,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 native_build=$root/build/native
 windows_build=$root/build/windows
 with_wine=1
+with_web=1
 
 tag=bench
 # shellcheck source=scripts/messages.sh
@@ -39,6 +46,7 @@ while [[ $# -gt 0 ]]; do
     --native-build) native_build=$(realpath -m "$2"); shift 2 ;;
     --windows-build) windows_build=$(realpath -m "$2"); shift 2 ;;
     --no-wine) with_wine=0; shift ;;
+    --no-web) with_web=0; shift ;;
     -h | --help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
     esac
@@ -79,6 +87,20 @@ build_windows() {
         fail "the Windows build failed; see $windows_build/bench-build.log"
 }
 
+web_ready() {
+    for tool in emcc chromium chromedriver Xvfb; do
+        command -v "$tool" >/dev/null || return 1
+    done
+}
+
+build_web() {
+    say "building the web render-bench in $root/build/web"
+    (cd "$root" && cmake --preset web >/dev/null &&
+        cmake --build --preset web -j "$(nproc)" --target web-bench) \
+        >"$root/build/web-bench-build.log" 2>&1 ||
+        fail "the web build failed; see $root/build/web-bench-build.log"
+}
+
 build_native
 assets=$native_build/assets
 work=$native_build/bench
@@ -89,6 +111,15 @@ if [[ $with_wine -eq 1 ]]; then
     else
         say "no Wine, Xvfb or mingw-w64 here (scripts/install-deps.sh --windows): (b) is native only"
         with_wine=0
+    fi
+fi
+
+if [[ $with_web -eq 1 ]]; then
+    if web_ready; then
+        build_web
+    else
+        say "no Emscripten, Chromium or Xvfb here (scripts/install-deps.sh --web): no (d)"
+        with_web=0
     fi
 fi
 
@@ -183,6 +214,26 @@ done
 wall=$(awk -v a="${walls[0]}" -v b="${walls[1]}" 'BEGIN { printf "%.2f", (a + b) / 2 }')
 speed_c=$(awk -v w="$wall" 'BEGIN { printf "%.2f", 20 / w }')
 
+# ---------------------------------------------------------------- (d)
+web_renderer="not measured"
+ratio_d=""
+if [[ $with_web -eq 1 ]]; then
+    web_run() { "$root/scripts/web-bench.py" --repeat 2 "${positions[@]}"; }
+    web_renderer=$(sed -n 's/^RENDERER //p' <<<"$(web_run)")
+    rounds_d=()
+    for round in 1 2 3; do
+        say "(d) round $round: native offscreen; load $(load)"
+        native_d=$(field fps "$(native_run)")
+        say "(d) round $round: render-bench in Chromium under Xvfb; load $(load)"
+        web_d=$(field fps "$(web_run)")
+        [[ -n $native_d && -n $web_d ]] || fail "(d): a side gave no result"
+        rounds_d+=("$native_d $web_d $(awk -v n="$native_d" -v w="$web_d" \
+            'BEGIN { printf "%.2f", w / n }')")
+        say "(d) round $round: $native_d fps native, $web_d fps in the browser"
+    done
+    read -r native_d web_d ratio_d <<<"$(printf '%s\n' "${rounds_d[@]}" | sort -k3,3n | sed -n 2p)"
+fi
+
 # ---------------------------------------------------------------- table
 verdict() { awk -v v="$1" -v t="$2" -v op="$3" 'BEGIN {
     if (v == "") { print "not measured"; exit }
@@ -190,7 +241,7 @@ verdict() { awk -v v="$1" -v t="$2" -v op="$3" 'BEGIN {
 
 echo
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load $(load)"
-echo "Native renderer: $native_renderer; under Wine: $wine_renderer"
+echo "Native renderer: $native_renderer; under Wine: $wine_renderer; in Chromium: $web_renderer"
 echo
 printf '%-44s %-26s %-8s %-7s %s\n' "figure" "measured" "ratio" "target" "result"
 printf '%-44s %-26s %-8s %-7s %s\n' \
@@ -203,3 +254,6 @@ printf '%-44s %-26s %-8s %-7s %s\n' \
 printf '%-44s %-26s %-8s %-7s %s\n' \
     "(c) capture: show seconds / wall seconds" "20 s in $wall s (mean)" "$speed_c" ">= 2.0" \
     "$(verdict "$speed_c" 2.0 ">=")"
+printf '%-44s %-26s %-8s %-7s %s\n' \
+    "(d) web fps in Chromium / native fps" "${web_d:-?} / ${native_d:-?} fps" \
+    "${ratio_d:-?}" ">= 0.8" "$(verdict "$ratio_d" 0.8 ">=")"

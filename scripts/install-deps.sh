@@ -3,6 +3,9 @@
 # Idempotent: packages already present are skipped without touching apt.
 #   scripts/install-deps.sh            native build, tools and tests
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross toolchain, Wine and Xvfb
+#   scripts/install-deps.sh --web      also Emscripten, and Chromium, chromedriver and
+#                                      Selenium for the browser tests
+# The options combine: --windows --web installs both.
 set -euo pipefail
 
 native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
@@ -11,11 +14,16 @@ native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-
         clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686 wine wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
          libglx-mesa0:i386)
+web=(emscripten chromium chromium-driver python3-selenium)
 
 want=("${native[@]}")
-if [[ "${1:-}" == "--windows" ]]; then
-    want+=("${windows[@]}")
-fi
+for option in "$@"; do
+    case "$option" in
+        --windows) want+=("${windows[@]}") ;;
+        --web) want+=("${web[@]}") ;;
+        *) echo "install-deps: unknown option $option (--windows, --web)" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
 for pkg in "${want[@]}"; do

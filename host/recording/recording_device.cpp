@@ -216,8 +216,9 @@ void RecordingDevice::record_draw(call::Draw draw, uint64_t records, uint64_t in
     if (draw.data_read) {
         const auto* record_start = static_cast<const std::byte*>(vertex_data) + first_byte;
         const auto* index_start = static_cast<const std::byte*>(index_data);
-        draw.records_hash = fnv1a64(record_start, record_bytes);
-        draw.indices_hash = draw.indexed ? fnv1a64(index_start, index_bytes) : 0;
+        draw.records_hash = fnv1a64(record_start, static_cast<size_t>(record_bytes));
+        draw.indices_hash =
+            draw.indexed ? fnv1a64(index_start, static_cast<size_t>(index_bytes)) : 0;
         if (keep_draw_data_) {
             draw.records.assign(record_start, record_start + record_bytes);
             if (draw.indexed) {

@@ -8,7 +8,6 @@
 
 #include "host/linux/d3d9/texture.h"
 #include "host/linux/d3d9/translate.h"
-#include "host/linux/win32/sdl_window.h"
 
 namespace host_d3d9 {
 namespace {
@@ -117,20 +116,6 @@ const std::pair<D3DSAMPLERSTATETYPE, DWORD> kDefaultSamplerStates[] = {
     {D3DSAMP_MAXANISOTROPY, 1},
 };
 
-bool no_display()
-{
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr && value[0] != '\0';
-    };
-    return !set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER");
-}
-
-std::string sdl_failure(const char* what)
-{
-    return std::string(what) + ": " + SDL_GetError();
-}
-
 }  // namespace
 
 void set_last_error(std::string reason)
@@ -149,17 +134,8 @@ const char* last_error()
 HRESULT GlDevice::create(IDirect3D9* factory, HWND window, D3DPRESENT_PARAMETERS* params,
                          GlDevice** device)
 {
-    SDL_Window* sdl_window = nullptr;
-    if (window != nullptr) {
-        sdl_window = host_sdl_window(window);
-        if (sdl_window == nullptr) {
-            set_last_error("the device window is not a window of this program");
-            return D3DERR_INVALIDCALL;
-        }
-    }
     auto* created = new GlDevice();
-    created->hwnd_ = window;
-    const HRESULT result = created->initialise(sdl_window, *params);
+    const HRESULT result = created->initialise(window, *params);
     if (FAILED(result)) {
         created->destroy();
         delete created;
@@ -178,60 +154,23 @@ HRESULT GlDevice::create(IDirect3D9* factory, HWND window, D3DPRESENT_PARAMETERS
     return D3D_OK;
 }
 
-HRESULT GlDevice::initialise(SDL_Window* window, const D3DPRESENT_PARAMETERS& params)
+HRESULT GlDevice::initialise(HWND window, const D3DPRESENT_PARAMETERS& params)
 {
-    // With no display at all an offscreen device goes straight to SDL's
-    // offscreen driver, which SDL would reach anyway after failed attempts
-    // (and complaints) from the desktop drivers.
-    if (window == nullptr && SDL_WasInit(SDL_INIT_VIDEO) == 0 && no_display()) {
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_DEFAULT);
-    }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        set_last_error(sdl_failure("cannot start SDL video"));
-        return D3DERR_NOTAVAILABLE;
-    }
-    sdl_video_ = true;
-
-    width_ = params.BackBufferWidth;
-    height_ = params.BackBufferHeight;
-    if (window != nullptr && (width_ == 0 || height_ == 0)) {
-        int w = 0;
-        int h = 0;
-        SDL_GetWindowSize(window, &w, &h);
-        width_ = width_ != 0 ? width_ : static_cast<uint32_t>(std::max(w, 1));
-        height_ = height_ != 0 ? height_ : static_cast<uint32_t>(std::max(h, 1));
-    }
-    if (width_ == 0 || height_ == 0) {
+    if (window == nullptr && (params.BackBufferWidth == 0 || params.BackBufferHeight == 0)) {
         set_last_error("an offscreen device needs BackBufferWidth and BackBufferHeight");
         return D3DERR_INVALIDCALL;
     }
-
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
-    if (window == nullptr) {
-        // Only the context matters: the picture lives in a framebuffer object.
-        window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16, 16,
-                                  SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (window == nullptr) {
-            set_last_error(sdl_failure("cannot create a hidden OpenGL surface"));
-            return D3DERR_NOTAVAILABLE;
-        }
-        own_window_ = true;
+    SurfaceSize window_size{0, 0};
+    std::string why;
+    const HRESULT opened =
+        open_surface(window, params.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE,
+                     &window_size, &surface_, &why);
+    if (FAILED(opened)) {
+        set_last_error(why);
+        return opened;
     }
-    window_ = window;
-    context_ = SDL_GL_CreateContext(window_);
-    if (context_ == nullptr) {
-        set_last_error(sdl_failure("cannot create an OpenGL 3.3 core context"));
-        return D3DERR_NOTAVAILABLE;
-    }
-    SDL_GL_MakeCurrent(window_, context_);
-    if (!own_window_) {
-        // A failure (no vertical sync to be had, as under Xvfb) is harmless.
-        SDL_GL_SetSwapInterval(params.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0
-                                                                                            : 1);
-    }
+    width_ = params.BackBufferWidth != 0 ? params.BackBufferWidth : window_size.width;
+    height_ = params.BackBufferHeight != 0 ? params.BackBufferHeight : window_size.height;
 
     GLint max_renderbuffer = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_renderbuffer);
@@ -339,49 +278,25 @@ void GlDevice::set_default_states(bool depth)
 
 void GlDevice::destroy()
 {
-    if (context_ != nullptr) {
-        if (window_ready()) {
-            SDL_GL_MakeCurrent(window_, context_);
-            programs_.destroy();
-            stream_.destroy();
-            glDeleteSamplers(1, &sampler_);
-            glDeleteVertexArrays(1, &vertex_array_);
-            glDeleteRenderbuffers(1, &color_buffer_);
-            glDeleteRenderbuffers(1, &depth_buffer_);
-            glDeleteFramebuffers(1, &framebuffer_);
-            SDL_GL_MakeCurrent(window_, nullptr);
-        }
-        // Without its window the context can no longer be made current;
-        // deleting it frees its objects all the same.
-        SDL_GL_DeleteContext(context_);
-        context_ = nullptr;
+    if (surface_ == nullptr) {
+        return;
     }
-    if (own_window_ && window_ != nullptr) {
-        SDL_DestroyWindow(window_);
+    if (surface_alive(surface_) && make_surface_current(surface_)) {
+        programs_.destroy();
+        stream_.destroy();
+        glDeleteSamplers(1, &sampler_);
+        glDeleteVertexArrays(1, &vertex_array_);
+        glDeleteRenderbuffers(1, &color_buffer_);
+        glDeleteRenderbuffers(1, &depth_buffer_);
+        glDeleteFramebuffers(1, &framebuffer_);
     }
-    window_ = nullptr;
-    if (sdl_video_) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        sdl_video_ = false;
-    }
-}
-
-bool GlDevice::window_ready() const
-{
-    // The application's window may be destroyed before the device is
-    // released; its handle then no longer names an SDL window.
-    return window_ != nullptr && (own_window_ || host_sdl_window(hwnd_) == window_);
+    close_surface(surface_);
+    surface_ = nullptr;
 }
 
 bool GlDevice::make_current()
 {
-    if (SDL_GL_GetCurrentContext() == context_) {
-        return true;
-    }
-    if (!window_ready()) {
-        return false;
-    }
-    return SDL_GL_MakeCurrent(window_, context_) == 0;
+    return surface_ != nullptr && make_surface_current(surface_);
 }
 
 ULONG GlDevice::AddRef()
@@ -437,13 +352,13 @@ HRESULT GlDevice::Present(const RECT*, const RECT* dest_rect, HWND, const RGNDAT
     if (!make_current()) {
         return D3DERR_INVALIDCALL;
     }
-    if (own_window_) {
+    if (surface_offscreen(surface_)) {
         glFlush();
         return D3D_OK;
     }
-    int w = 0;
-    int h = 0;
-    SDL_GL_GetDrawableSize(window_, &w, &h);
+    const SurfaceSize drawable = surface_drawable_size(surface_);
+    const auto w = static_cast<GLint>(drawable.width);
+    const auto h = static_cast<GLint>(drawable.height);
     const auto bw = static_cast<GLint>(width_);
     const auto bh = static_cast<GLint>(height_);
     gl_.color_mask(0xf);
@@ -466,7 +381,7 @@ HRESULT GlDevice::Present(const RECT*, const RECT* dest_rect, HWND, const RGNDAT
     const bool same_size = x1 - x0 == bw && y1 - y0 == bh;
     glBlitFramebuffer(0, 0, bw, bh, x0, y0, x1, y1, GL_COLOR_BUFFER_BIT,
                       same_size ? GL_NEAREST : GL_LINEAR);
-    SDL_GL_SwapWindow(window_);
+    show_surface(surface_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     return D3D_OK;
 }
@@ -639,8 +554,8 @@ HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count,
         return E_FAIL;
     }
     StreamBuffer::Placement placement;
-    if (!stream_.write(vertex_data, shape.vertices * kDeviceStride, kDeviceStride, nullptr, 0, 0,
-                       &placement)) {
+    if (!stream_.write(vertex_data, static_cast<size_t>(shape.vertices) * kDeviceStride,
+                       kDeviceStride, nullptr, 0, 0, &placement)) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     glDrawArrays(shape.mode, placement.first_vertex, static_cast<GLsizei>(shape.vertices));
@@ -673,7 +588,7 @@ HRESULT GlDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_
         static_cast<const uint8_t*>(vertex_data) + size_t{min_vertex_index} * kDeviceStride;
     StreamBuffer::Placement placement;
     if (!stream_.write(first, size_t{num_vertices} * kDeviceStride, kDeviceStride, index_data,
-                       shape.vertices * index_size, index_size, &placement)) {
+                       static_cast<size_t>(shape.vertices) * index_size, index_size, &placement)) {
         return D3DERR_OUTOFVIDEOMEMORY;
     }
     glDrawElementsBaseVertex(shape.mode, static_cast<GLsizei>(shape.vertices),

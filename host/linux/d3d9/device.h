@@ -12,8 +12,6 @@
 // upright, so on-screen winding is GL's window winding.
 #pragma once
 
-#include <SDL2/SDL.h>
-
 #include <array>
 #include <cstdint>
 #include <span>
@@ -24,6 +22,7 @@
 #include "host/linux/d3d9/gl_api.h"
 #include "host/linux/d3d9/gl_device.h"
 #include "host/linux/d3d9/gl_state.h"
+#include "host/linux/d3d9/gl_surface.h"
 #include "host/linux/d3d9/live_objects.h"
 #include "host/linux/d3d9/programs.h"
 #include "host/linux/d3d9/stream_buffer.h"
@@ -82,8 +81,7 @@ private:
     GlDevice() = default;
     ~GlDevice() = default;
 
-    HRESULT initialise(SDL_Window* window, const D3DPRESENT_PARAMETERS& params);
-    bool window_ready() const;
+    HRESULT initialise(HWND window, const D3DPRESENT_PARAMETERS& params);
     bool create_framebuffer(D3DFORMAT back_buffer_format, bool depth, D3DFORMAT depth_format);
     void set_default_states(bool depth);
     void destroy();
@@ -103,11 +101,7 @@ private:
     ULONG references_ = 1;
     LiveObject live_{ObjectKind::device};
     IDirect3D9* factory_ = nullptr;
-    HWND hwnd_ = nullptr;           // the application's window, if any
-    SDL_Window* window_ = nullptr;  // its SDL window, or our hidden one
-    bool own_window_ = false;
-    bool sdl_video_ = false;
-    SDL_GLContext context_ = nullptr;
+    GlSurface* surface_ = nullptr;  // the context and the window it shows in
     uint32_t width_ = 0;
     uint32_t height_ = 0;
     bool has_alpha_ = false;  // A8R8G8B8; X8R8G8B8 keeps alpha at 1

@@ -29,7 +29,7 @@ void main()
 {
     vec4 position = vec4(a_position, 1.0);
     gl_Position = u_clip_from_model * position;
-    v_diffuse = a_diffuse * u_diffuse_mask;
+    v_diffuse = VERTEX_DIFFUSE(a_diffuse) * u_diffuse_mask;
     v_texcoord = a_texcoord;
 #if FOG_MODE == 0
     v_fog = 1.0;
@@ -87,7 +87,7 @@ void main()
 
 std::string prelude(ProgramKey key)
 {
-    std::string text = "#version 330 core\n";
+    std::string text = kShaderPrelude;
     text += "#define TEXTURED " + std::to_string(key.textured ? 1 : 0) + "\n";
     text += "#define FOG_MODE " + std::to_string(static_cast<int>(key.fog)) + "\n";
     text += "#define ALPHA_TEST " + std::to_string(key.alpha_test ? 1 : 0) + "\n";

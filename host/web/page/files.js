@@ -1,0 +1,79 @@
+// The files the show reads, fetched before it starts and handed to the
+// program's file system under their own names: the four textures and the
+// music (the program reads them as the demo reads them from its folder).
+'use strict';
+
+var demoFiles = {
+  textures: ['tree.dds', 'grass.dds', 'ground.dds', 'leaf.dds'],
+  music: 'demo.mp3',
+
+  // Fetches every name at once. onProgress(fraction) follows the bytes that
+  // have arrived. Resolves to an object that gives, for each name, either
+  // { bytes: Uint8Array } or { failure: 'could not fetch "name": ...' }.
+  fetchAll: async function (names, onProgress) {
+    var loaded = {};
+    var totals = {};
+    var report = function () {
+      if (!onProgress) return;
+      var have = 0;
+      var want = 0;
+      names.forEach(function (name) {
+        have += loaded[name] || 0;
+        want += totals[name] || loaded[name] || 0;
+      });
+      onProgress(want > 0 ? Math.min(1, have / want) : 0);
+    };
+    var fetchOne = async function (name) {
+      var response;
+      try {
+        response = await fetch(name, { cache: 'no-cache' });
+      } catch (error) {
+        return { failure: 'could not fetch "' + name + '": ' + error.message };
+      }
+      if (!response.ok) {
+        var status = response.status + (response.statusText ? ' ' + response.statusText : '');
+        return { failure: 'could not fetch "' + name + '": HTTP ' + status };
+      }
+      totals[name] = Number(response.headers.get('Content-Length')) || 0;
+      var reader = response.body.getReader();
+      var parts = [];
+      var size = 0;
+      for (;;) {
+        var step = await reader.read();
+        if (step.done) break;
+        parts.push(step.value);
+        size += step.value.length;
+        loaded[name] = size;
+        report();
+      }
+      var bytes = new Uint8Array(size);
+      var at = 0;
+      parts.forEach(function (part) { bytes.set(part, at); at += part.length; });
+      return { bytes: bytes };
+    };
+    var results = await Promise.all(names.map(fetchOne));
+    var files = {};
+    names.forEach(function (name, i) { files[name] = results[i]; });
+    return files;
+  },
+
+  // Loads a program's script (once) and makes a fresh instance of it, with
+  // the files that arrived written into its file system.
+  startProgram: async function (script, files, settings) {
+    if (typeof createProgram === 'undefined' || demoFiles.loadedScript !== script) {
+      await new Promise(function (resolve, reject) {
+        var tag = document.createElement('script');
+        tag.src = script;
+        tag.onload = resolve;
+        tag.onerror = function () { reject(new Error('could not fetch "' + script + '"')); };
+        document.head.appendChild(tag);
+      });
+      demoFiles.loadedScript = script;
+    }
+    var program = await createProgram(settings);
+    Object.keys(files).forEach(function (name) {
+      if (files[name].bytes) program.FS.writeFile('/' + name, files[name].bytes);
+    });
+    return program;
+  }
+};

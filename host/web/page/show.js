@@ -1,0 +1,143 @@
+// The show's page: a title with Play (browsers let a page start sound only
+// after a click), a loading bar while the five files arrive, then the show
+// in the canvas until the music ends or Esc is pressed, and back to the
+// title. ?autoplay starts at once, without the click (kiosks, tests).
+// Failures are said in one line under the Play button.
+'use strict';
+
+(function () {
+  var title = document.getElementById('title');
+  var play = document.getElementById('play');
+  var loading = document.getElementById('loading');
+  var bar = document.getElementById('bar');
+  var failure = document.getElementById('failure');
+  var stage = document.getElementById('stage');
+  var notice = document.getElementById('notice');
+  var fullscreen = document.getElementById('fullscreen');
+  var program = null;
+  var notices = [];
+
+  // Things the show goes on without (a texture, the sound), one line.
+  var addNotice = function (text) {
+    notices.push(text);
+    notice.textContent = notices.join(' \u00b7 ');
+    notice.hidden = false;
+  };
+
+  var setState = function (state) { document.body.dataset.state = state; };
+
+  var showTitle = function () {
+    if (document.fullscreenElement) document.exitFullscreen().catch(function () {});
+    stage.hidden = true;
+    title.hidden = false;
+    loading.hidden = true;
+    play.disabled = false;
+    play.focus();
+  };
+
+  var fail = function (text) {
+    failure.textContent = text;
+    failure.hidden = false;
+    showTitle();
+    setState('failed');
+  };
+
+  var hasWebGL2 = function () {
+    try {
+      return !!document.createElement('canvas').getContext('webgl2');
+    } catch (error) {
+      return false;
+    }
+  };
+
+  var toggleFullscreen = function () {
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(function () {});
+    } else if (stage.requestFullscreen) {
+      stage.requestFullscreen().catch(function () {});
+    }
+  };
+
+  // A fresh canvas for every show: the program makes its own context on it.
+  var freshCanvas = function () {
+    var old = document.getElementById('canvas');
+    var canvas = document.createElement('canvas');
+    canvas.id = 'canvas';
+    canvas.width = 960;
+    canvas.height = 544;
+    old.replaceWith(canvas);
+    return canvas;
+  };
+
+  var start = async function () {
+    play.disabled = true;
+    failure.hidden = true;
+    notice.hidden = true;
+    notices = [];
+    if (!hasWebGL2()) {
+      return fail('This browser offers no WebGL 2, which the show needs.');
+    }
+    setState('loading');
+    bar.style.width = '0';
+    loading.hidden = false;
+    var names = demoFiles.textures.concat([demoFiles.music]);
+    var files = await demoFiles.fetchAll(names, function (fraction) {
+      bar.style.width = (100 * fraction).toFixed(1) + '%';
+    });
+    if (files[demoFiles.music].failure) return fail(files[demoFiles.music].failure);
+    var missing = demoFiles.textures.filter(function (name) { return files[name].failure; });
+    if (missing.length > 0) {
+      // As in the demo, the show goes on: that geometry is drawn untextured.
+      addNotice(files[missing[0]].failure + '; drawn untextured' +
+          (missing.length > 1 ? ' (and ' + (missing.length - 1) + ' more)' : ''));
+    }
+
+    var lastProblem = '';
+    var canvas = freshCanvas();
+    try {
+      program = await demoFiles.startProgram('demo.js', files, {
+        canvas: canvas,
+        locateFile: function (path) { return path; },
+        print: function (line) { console.log(line); },
+        printErr: function (line) {
+          console.warn(line);
+          if (/^demo: /.test(line)) lastProblem = line.slice(6);
+          if (/^audio: /.test(line)) addNotice(line.slice(7));
+        },
+        onAbort: function (what) { fail('The show stopped: ' + what); },
+        demoEnded: function (status) {
+          program = null;
+          if (status !== 0) return fail(lastProblem || 'The show could not start.');
+          showTitle();
+          setState('ended');
+        }
+      });
+    } catch (error) {
+      return fail(error.message || String(error));
+    }
+    title.hidden = true;
+    stage.hidden = false;
+    setState('playing');
+    program.callMain([]);
+  };
+
+  // For tests and the curious: where the show and its music are, in bytes.
+  window.demo = {
+    showPosition: function () { return program ? program._demo_show_position() : -1; },
+    musicPosition: function () { return program ? program._demo_audio_position() : -1; }
+  };
+
+  play.addEventListener('click', start);
+  fullscreen.addEventListener('click', toggleFullscreen);
+  document.addEventListener('keydown', function (event) {
+    if (!stage.hidden && (event.key === 'f' || event.key === 'F') && !event.repeat) {
+      toggleFullscreen();
+    }
+  });
+  setState('title');
+  if (new URLSearchParams(location.search).has('autoplay')) {
+    start();
+  } else {
+    play.focus();
+  }
+})();

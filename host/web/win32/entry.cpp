@@ -1,0 +1,44 @@
+// The process entry of the demo in the browser: WinMain with the program's
+// module, no previous instance, the arguments the page gave, and the default
+// show command; then the page hears how the show ended (demoEnded), since
+// the program's end does not end the page.
+#include <emscripten/emscripten.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "scene/scene.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev_instance, LPSTR command_line,
+                   int show_command);
+
+namespace {
+
+// clang-format off
+EM_JS(void, tell_page_the_show_ended, (int status), {
+    if (Module.demoEnded) Module.demoEnded(status);
+});
+// clang-format on
+
+}  // namespace
+
+// For the page and its tests: the music position of the frame drawn last.
+extern "C" EMSCRIPTEN_KEEPALIVE int demo_show_position()
+{
+    return music_pos;
+}
+
+int main(int argc, char** argv)
+{
+    std::string command_line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) {
+            command_line += ' ';
+        }
+        command_line += argv[i];
+    }
+    const int status =
+        WinMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), SW_SHOWDEFAULT);
+    tell_page_the_show_ended(status);
+    return status;
+}
