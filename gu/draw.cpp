@@ -3,6 +3,8 @@
 // (FVF 0x152) in a static buffer, indices are copied into a second one, and
 // a single user-memory draw goes to the device. Nothing is allocated and
 // nothing survives a call but the buffers' contents.
+#include <emmintrin.h>
+
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -77,32 +79,111 @@ const unsigned char* read_words(const unsigned char* in, Words*... words)
     return in;
 }
 
-// Converts count packed records of one layout. Each present component is
-// read at its 32-bit size in the order texture, colour, normal, position; an
-// absent one gets its default (zero, or opaque white for the colour). There
-// is one copy of the loop per layout, chosen once per draw, so the loop body
-// has no branches and a fixed stride.
+// Where each component starts in an input record of one layout.
+struct FieldOffsets {
+    size_t texture, color, normal, position;
+};
+
+constexpr FieldOffsets field_offsets(unsigned fields)
+{
+    const size_t color = (fields & kTexture) != 0 ? 8u : 0u;
+    const size_t normal = color + ((fields & kColor) != 0 ? 4u : 0u);
+    const size_t position = normal + ((fields & kNormal) != 0 ? 12u : 0u);
+    return {0, color, normal, position};
+}
+
+// One record the plain way: each present component read at its 32-bit size
+// in the order texture, colour, normal, position; an absent one gets its
+// default (zero, or opaque white for the colour).
+template <unsigned kFields>
+void convert_record(const unsigned char* in, DeviceVertex* out)
+{
+    DeviceVertex record{0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.0f, 0.0f};
+    const unsigned char* field = in;
+    if constexpr ((kFields & kTexture) != 0) {
+        field = read_words(field, &record.u, &record.v);
+    }
+    if constexpr ((kFields & kColor) != 0) {
+        field = read_words(field, &record.diffuse);
+    }
+    if constexpr ((kFields & kNormal) != 0) {
+        field = read_words(field, &record.nx, &record.ny, &record.nz);
+    }
+    if constexpr ((kFields & kPosition) != 0) {
+        read_words(field, &record.x, &record.y, &record.z);
+    }
+    *out = record;
+}
+
+__m128i load_word(const unsigned char* in)
+{
+    int32_t word;
+    std::memcpy(&word, in, 4);
+    return _mm_cvtsi32_si128(word);
+}
+
+__m128i load16(const unsigned char* in)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+}
+
+__m128i load8(const unsigned char* in)
+{
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+}
+
+// Converts count packed records of one layout, one copy of the loop per
+// layout, chosen once per draw, so the loop body has no branches and a
+// fixed stride. Written field by field, a 36-byte record takes seven to
+// nine stores, and the processor's store rate rather than memory then sets
+// the speed; so every record but the last is put together in two registers
+// (x y z nx and ny nz diffuse u) and written with two 16-byte stores and one
+// 4-byte store of v. Only loads, shifts, masks and stores touch the words,
+// so every bit comes through unchanged. A 16-byte load at a component's
+// start reads up to 4 bytes beyond it, which for any record but the last
+// still lie inside the next record; the last record is converted the plain
+// way, so nothing past the input is read.
 template <unsigned kFields>
 void convert_records(int32_t count, const unsigned char* in)
 {
     constexpr size_t kStride = record_size(kFields);
-    for (int32_t i = 0; i < count; ++i, in += kStride) {
-        DeviceVertex out{0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0xFFFFFFFFu, 0.0f, 0.0f};
-        const unsigned char* field = in;
-        if constexpr ((kFields & kTexture) != 0) {
-            field = read_words(field, &out.u, &out.v);
-        }
-        if constexpr ((kFields & kColor) != 0) {
-            field = read_words(field, &out.diffuse);
-        }
-        if constexpr ((kFields & kNormal) != 0) {
-            field = read_words(field, &out.nx, &out.ny, &out.nz);
-        }
-        if constexpr ((kFields & kPosition) != 0) {
-            read_words(field, &out.x, &out.y, &out.z);
-        }
-        gu_vertex_buffer[i] = out;
+    constexpr FieldOffsets kAt = field_offsets(kFields);
+    constexpr bool kHasTexture = (kFields & kTexture) != 0;
+    constexpr bool kHasColor = (kFields & kColor) != 0;
+    constexpr bool kHasNormal = (kFields & kNormal) != 0;
+    constexpr bool kHasPosition = (kFields & kPosition) != 0;
+    if (count <= 0) {
+        return;
     }
+    auto* out = reinterpret_cast<unsigned char*>(gu_vertex_buffer);
+    const __m128i xyz_mask = _mm_set_epi32(0, -1, -1, -1);
+    // The absent colour's opaque white in its lane, zero elsewhere.
+    const __m128i high_default = _mm_set_epi32(0, kHasColor ? 0 : -1, 0, 0);
+    for (int32_t i = 0; i + 1 < count; ++i, in += kStride, out += sizeof(DeviceVertex)) {
+        __m128i low = _mm_setzero_si128();  // x y z nx
+        __m128i high = high_default;        // ny nz diffuse u
+        if constexpr (kHasPosition) {
+            low = _mm_and_si128(load16(in + kAt.position), xyz_mask);
+        }
+        if constexpr (kHasNormal) {
+            low = _mm_or_si128(low, _mm_slli_si128(load16(in + kAt.normal), 12));
+            high = _mm_or_si128(high, load8(in + kAt.normal + 4));
+        }
+        if constexpr (kHasColor) {
+            high = _mm_or_si128(high, _mm_slli_si128(load_word(in + kAt.color), 8));
+        }
+        if constexpr (kHasTexture) {
+            high = _mm_or_si128(high, _mm_slli_si128(load_word(in + kAt.texture), 12));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), high);
+        if constexpr (kHasTexture) {
+            std::memcpy(out + 32, in + kAt.texture + 4, 4);
+        } else {
+            std::memset(out + 32, 0, 4);
+        }
+    }
+    convert_record<kFields>(in, &gu_vertex_buffer[count - 1]);
 }
 
 using ConvertRecords = void (*)(int32_t count, const unsigned char* in);
