@@ -178,12 +178,13 @@ Lanes words(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3)
 constexpr uint32_t kOn = 0xFFFFFFFFu;  // a mask lane kept, or opaque white
 
 // Whether convert_block handles a layout: texture and position (ground,
-// trunk, leaves, grass), colour and position (stars), position alone, and
-// no component at all. The others go record by record.
+// trunk, leaves, grass), colour and position (stars), every component,
+// position alone, and no component at all. The others go record by record.
 constexpr bool has_block_form(unsigned fields)
 {
     return fields == (kTexture | kPosition) || fields == (kColor | kPosition) ||
-           fields == kPosition || fields == 0;
+           fields == (kTexture | kColor | kNormal | kPosition) || fields == kPosition ||
+           fields == 0;
 }
 
 // Converts the four records at in into the 144 bytes at out (16-byte
@@ -200,15 +201,15 @@ void convert_block(const unsigned char* in, float* out)
         const Lanes c = load_lanes(in + 32);
         const Lanes d = load_lanes(in + 48);
         const Lanes e = load_lanes(in + 64);
-        o[0] = _mm_and_ps(pick<2, 3, 0, 0>(a, b), words(kOn, kOn, kOn, 0));  // x0 y0 z0 0
-        o[1] = _mm_or_ps(lanes_up<3>(a), words(0, 0, kOn, 0));              // 0 0 W u0
-        o[2] = _mm_move_ss(pick<3, 3, 0, 1>(b, c), lanes_down<1>(a));        // v0 x1 y1 z1
-        o[3] = words(0, 0, 0, kOn);                                         // 0 0 0 W
-        o[4] = pick<1, 2, 0, 1>(b, d);                                      // u1 v1 x2 y2
-        o[5] = lanes_down<3>(lanes_up<1>(d));                               // z2 0 0 0
+        o[0] = _mm_and_ps(pick<2, 3, 0, 0>(a, b), words(kOn, kOn, kOn, 0));          // x0 y0 z0 0
+        o[1] = _mm_or_ps(lanes_up<3>(a), words(0, 0, kOn, 0));                       // 0 0 W u0
+        o[2] = _mm_move_ss(pick<3, 3, 0, 1>(b, c), lanes_down<1>(a));                // v0 x1 y1 z1
+        o[3] = words(0, 0, 0, kOn);                                                  // 0 0 0 W
+        o[4] = pick<1, 2, 0, 1>(b, d);                                               // u1 v1 x2 y2
+        o[5] = lanes_down<3>(lanes_up<1>(d));                                        // z2 0 0 0
         o[6] = _mm_or_ps(lanes_up<1>(pick<2, 3, 1, 1>(c, e)), words(kOn, 0, 0, 0));  // W u2 v2 x3
-        o[7] = lanes_down<2>(e);                                            // y3 z3 0 0
-        o[8] = pick<0, 1, 1, 2>(words(0, kOn, 0, 0), pick<3, 3, 0, 0>(d, e));  // 0 W u3 v3
+        o[7] = lanes_down<2>(e);                                                     // y3 z3 0 0
+        o[8] = pick<0, 1, 1, 2>(words(0, kOn, 0, 0), pick<3, 3, 0, 0>(d, e));        // 0 W u3 v3
     } else if constexpr (kFields == (kColor | kPosition)) {
         // In: c0 x0 y0 z0 | c1 x1 y1 z1 | c2 x2 y2 z2 | c3 x3 y3 z3
         const Lanes a = load_lanes(in);
@@ -216,42 +217,61 @@ void convert_block(const unsigned char* in, float* out)
         const Lanes c = load_lanes(in + 32);
         const Lanes d = load_lanes(in + 48);
         o[0] = lanes_down<1>(a);                                           // x0 y0 z0 0
-        o[1] = _mm_and_ps(lanes_up<2>(a), words(0, 0, kOn, 0));           // 0 0 c0 0
-        o[2] = _mm_and_ps(b, words(0, kOn, kOn, kOn));                      // 0 x1 y1 z1
+        o[1] = _mm_and_ps(lanes_up<2>(a), words(0, 0, kOn, 0));            // 0 0 c0 0
+        o[2] = _mm_and_ps(b, words(0, kOn, kOn, kOn));                     // 0 x1 y1 z1
         o[3] = lanes_up<3>(b);                                             // 0 0 0 c1
         o[4] = lanes_up<2>(lanes_down<1>(c));                              // 0 0 x2 y2
         o[5] = lanes_down<3>(c);                                           // z2 0 0 0
         o[6] = _mm_and_ps(pick<0, 0, 1, 1>(c, d), words(kOn, 0, 0, kOn));  // c2 0 0 x3
         o[7] = lanes_down<2>(d);                                           // y3 z3 0 0
         o[8] = _mm_and_ps(lanes_up<1>(d), words(0, kOn, 0, 0));            // 0 c3 0 0
+    } else if constexpr (kFields == (kTexture | kColor | kNormal | kPosition)) {
+        // In and out, record r in floats 9r to 9r + 8: in u v c nx ny nz x y z,
+        // out x y z nx ny nz c u v. In: u0 v0 c0 nx0 | ny0 nz0 x0 y0 |
+        // z0 u1 v1 c1 | nx1 ny1 nz1 x1 | y1 z1 u2 v2 | c2 nx2 ny2 nz2 |
+        // x2 y2 z2 u3 | v3 c3 nx3 ny3 | nz3 x3 y3 z3
+        Lanes in_lanes[9];
+        for (int k = 0; k < 9; ++k) {
+            in_lanes[k] = load_lanes(in + 16 * k);
+        }
+        const auto& [a, b, c, d, e, f, g, h, i] = in_lanes;
+        o[0] = pick<2, 3, 0, 2>(b, pick<0, 0, 3, 3>(c, a));                       // x0 y0 z0 nx0
+        o[1] = pick<0, 1, 2, 0>(b, a);                                            // ny0 nz0 c0 u0
+        o[2] = pick<0, 2, 0, 1>(pick<1, 1, 3, 3>(a, d), e);                       // v0 x1 y1 z1
+        o[3] = pick<0, 1, 0, 2>(d, pick<2, 2, 3, 3>(d, c));                       // nx1 ny1 nz1 c1
+        o[4] = pick<1, 2, 0, 1>(c, g);                                            // u1 v1 x2 y2
+        o[5] = _mm_move_ss(f, lanes_down<2>(g));                                  // z2 nx2 ny2 nz2
+        o[6] = pick<0, 2, 0, 2>(pick<0, 0, 2, 2>(f, e), pick<3, 3, 1, 1>(e, i));  // c2 u2 v2 x3
+        o[7] = pick<2, 3, 2, 3>(i, h);                                            // y3 z3 nx3 ny3
+        o[8] = pick<0, 2, 0, 2>(pick<0, 0, 1, 1>(i, h), pick<3, 3, 0, 0>(g, h));  // nz3 c3 u3 v3
     } else if constexpr (kFields == kPosition) {
         // In: x0 y0 z0 x1 | y1 z1 x2 y2 | z2 x3 y3 z3
         const Lanes a = load_lanes(in);
         const Lanes b = load_lanes(in + 16);
         const Lanes c = load_lanes(in + 32);
-        o[0] = _mm_and_ps(a, words(kOn, kOn, kOn, 0));                     // x0 y0 z0 0
-        o[1] = words(0, 0, kOn, 0);                                        // 0 0 W 0
+        o[0] = _mm_and_ps(a, words(kOn, kOn, kOn, 0));                       // x0 y0 z0 0
+        o[1] = words(0, 0, kOn, 0);                                          // 0 0 W 0
         o[2] = _mm_and_ps(pick<3, 3, 0, 1>(a, b), words(0, kOn, kOn, kOn));  // 0 x1 y1 z1
-        o[3] = words(0, 0, 0, kOn);                                        // 0 0 0 W
-        o[4] = _mm_and_ps(b, words(0, 0, kOn, kOn));                       // 0 0 x2 y2
-        o[5] = _mm_and_ps(c, words(kOn, 0, 0, 0));                         // z2 0 0 0
+        o[3] = words(0, 0, 0, kOn);                                          // 0 0 0 W
+        o[4] = _mm_and_ps(b, words(0, 0, kOn, kOn));                         // 0 0 x2 y2
+        o[5] = _mm_and_ps(c, words(kOn, 0, 0, 0));                           // z2 0 0 0
         o[6] = _mm_or_ps(_mm_and_ps(lanes_up<2>(c), words(0, 0, 0, kOn)),
-                         words(kOn, 0, 0, 0));                             // W 0 0 x3
-        o[7] = lanes_down<2>(c);                                           // y3 z3 0 0
-        o[8] = words(0, kOn, 0, 0);                                        // 0 W 0 0
+                         words(kOn, 0, 0, 0));  // W 0 0 x3
+        o[7] = lanes_down<2>(c);                // y3 z3 0 0
+        o[8] = words(0, kOn, 0, 0);             // 0 W 0 0
     } else {
         static_assert(kFields == 0);
         (void)in;
         const Lanes zero = _mm_setzero_ps();
-        o[0] = zero;                     // 0 0 0 0
-        o[1] = words(0, 0, kOn, 0);      // 0 0 W 0
-        o[2] = zero;                     // 0 0 0 0
-        o[3] = words(0, 0, 0, kOn);      // 0 0 0 W
-        o[4] = zero;                     // 0 0 0 0
-        o[5] = zero;                     // 0 0 0 0
-        o[6] = words(kOn, 0, 0, 0);      // W 0 0 0
-        o[7] = zero;                     // 0 0 0 0
-        o[8] = words(0, kOn, 0, 0);      // 0 W 0 0
+        o[0] = zero;                 // 0 0 0 0
+        o[1] = words(0, 0, kOn, 0);  // 0 0 W 0
+        o[2] = zero;                 // 0 0 0 0
+        o[3] = words(0, 0, 0, kOn);  // 0 0 0 W
+        o[4] = zero;                 // 0 0 0 0
+        o[5] = zero;                 // 0 0 0 0
+        o[6] = words(kOn, 0, 0, 0);  // W 0 0 0
+        o[7] = zero;                 // 0 0 0 0
+        o[8] = words(0, kOn, 0, 0);  // 0 W 0 0
     }
     for (int k = 0; k < 9; ++k) {
         _mm_store_ps(out + 4 * k, o[k]);

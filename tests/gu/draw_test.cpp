@@ -122,7 +122,9 @@ TEST_F(DrawArray, AllComponentsAreReadInTextureColourNormalPositionOrder)
 TEST_F(DrawArray, EveryCombinationOfFieldsPacksAndDefaultsItsComponents)
 {
     // Each field at one of its nonzero values, in all sixteen combinations;
-    // three records apiece, so a wrong record size shows from the second on.
+    // nine records apiece, so a wrong record size shows from the second on,
+    // and the layouts converted four at a time have two whole blocks and a
+    // record left over.
     constexpr uint32_t kTexture = 0x2;
     constexpr uint32_t kColor = 0x10;
     constexpr uint32_t kNormal = 0x40;
@@ -136,7 +138,7 @@ TEST_F(DrawArray, EveryCombinationOfFieldsPacksAndDefaultsItsComponents)
                                (normal ? kNormal : 0) | (position ? kPosition : 0);
         Packed in;
         std::vector<DeviceVertex> expected;
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 9; ++i) {
             const auto base = static_cast<float>(10 * i + 1);
             DeviceVertex v = device_vertex(0, 0, 0, 0, 0, 0, 0xFFFFFFFF, 0, 0);
             if (texture) {
@@ -164,11 +166,11 @@ TEST_F(DrawArray, EveryCombinationOfFieldsPacksAndDefaultsItsComponents)
         }
         SCOPED_TRACE("vtype " + format_color(vtype));
         poison_buffers();
-        gu_draw_array(GU_POINTS, vtype, 3, nullptr, in.data());
-        for (int i = 0; i < 3; ++i) {
+        gu_draw_array(GU_POINTS, vtype, 9, nullptr, in.data());
+        for (int i = 0; i < 9; ++i) {
             expect_record(i, expected[static_cast<size_t>(i)]);
         }
-        EXPECT_EQ(gu_vertex_buffer[3].diffuse, 0xABABABABu) << "record 3 was written";
+        EXPECT_EQ(gu_vertex_buffer[9].diffuse, 0xABABABABu) << "record 9 was written";
     }
 }
 
