@@ -69,6 +69,9 @@ wine_ready() {
     for tool in wine wineserver wineboot xvfb-run i686-w64-mingw32-g++; do
         command -v "$tool" >/dev/null || return 1
     done
+    # Installed is not enough: a kernel without 32-bit support cannot start
+    # Wine's 32-bit loader ("Exec format error").
+    wine --version >/dev/null 2>&1
 }
 
 build_windows() {
@@ -92,7 +95,8 @@ if [[ $with_wine -eq 1 ]]; then
     if wine_ready; then
         build_windows
     else
-        say "no Wine, Xvfb or mingw-w64 here (scripts/install-deps.sh --windows): (b) is native only"
+        say "no working Wine, Xvfb or mingw-w64 here (scripts/install-deps.sh --windows; Wine needs" \
+            "a kernel that runs 32-bit programs): (b) is native only"
         with_wine=0
     fi
 fi
