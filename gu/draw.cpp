@@ -137,10 +137,11 @@ __m128i load8(const unsigned char* in)
 // Four records at a time for the layouts the scene draws in bulk. Four
 // input records of a stride that is a multiple of 4 bytes are stride / 4
 // whole 16-byte loads, and four output records are nine 16-byte stores at
-// 16-byte aligned addresses: each output register is put together from at
-// most two input registers with a shuffle, a byte shift or a mask, and
-// the defaults as constants. Only moves, shuffles, shifts and bitwise
-// operations touch the words, so every bit comes through unchanged.
+// 16-byte aligned addresses: each output register is put together from
+// one to three input registers with at most three shuffles, byte shifts or
+// masks, the defaults coming in as constants. Only moves, shuffles, shifts
+// and bitwise operations touch the words, so every bit comes through
+// unchanged.
 using Lanes = __m128;
 
 Lanes load_lanes(const unsigned char* in)
