@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,6 +113,16 @@ TEST_F(CaptureCli, WritesAValidMp4WithTheRightFrameCountAndDuration)
     EXPECT_EQ(audio, "aac\n");
     // Nothing but the output is left in its folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    // The encoding's processor time a frame, which the bench sets against
+    // rendering: ffmpeg's can never be zero (it encoded 30 frames), the
+    // conversion's is at least a number.
+    std::smatch cpu;
+    ASSERT_TRUE(std::regex_search(result.output, cpu,
+                                  std::regex("processor time a frame: ffmpeg ([0-9]+\\.[0-9]+) ms, "
+                                             "YUV conversion ([0-9]+\\.[0-9]+) ms\n")))
+        << result.output;
+    EXPECT_GT(std::stod(cpu[1].str()), 0.0);
+    EXPECT_GE(std::stod(cpu[2].str()), 0.0);
 }
 
 TEST_F(CaptureCli, CtrlCStopsTheCaptureAndLeavesNoFile)

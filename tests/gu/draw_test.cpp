@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <bit>
 #include <cstring>
 #include <numeric>
@@ -122,7 +125,9 @@ TEST_F(DrawArray, AllComponentsAreReadInTextureColourNormalPositionOrder)
 TEST_F(DrawArray, EveryCombinationOfFieldsPacksAndDefaultsItsComponents)
 {
     // Each field at one of its nonzero values, in all sixteen combinations;
-    // three records apiece, so a wrong record size shows from the second on.
+    // nine records apiece, so a wrong record size shows from the second on,
+    // and the layouts converted four at a time have two whole blocks and a
+    // record left over.
     constexpr uint32_t kTexture = 0x2;
     constexpr uint32_t kColor = 0x10;
     constexpr uint32_t kNormal = 0x40;
@@ -136,7 +141,7 @@ TEST_F(DrawArray, EveryCombinationOfFieldsPacksAndDefaultsItsComponents)
                                (normal ? kNormal : 0) | (position ? kPosition : 0);
         Packed in;
         std::vector<DeviceVertex> expected;
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 9; ++i) {
             const auto base = static_cast<float>(10 * i + 1);
             DeviceVertex v = device_vertex(0, 0, 0, 0, 0, 0, 0xFFFFFFFF, 0, 0);
             if (texture) {
@@ -164,12 +169,55 @@ TEST_F(DrawArray, EveryCombinationOfFieldsPacksAndDefaultsItsComponents)
         }
         SCOPED_TRACE("vtype " + format_color(vtype));
         poison_buffers();
-        gu_draw_array(GU_POINTS, vtype, 3, nullptr, in.data());
-        for (int i = 0; i < 3; ++i) {
+        gu_draw_array(GU_POINTS, vtype, 9, nullptr, in.data());
+        for (int i = 0; i < 9; ++i) {
             expect_record(i, expected[static_cast<size_t>(i)]);
         }
-        EXPECT_EQ(gu_vertex_buffer[3].diffuse, 0xABABABABu) << "record 3 was written";
+        EXPECT_EQ(gu_vertex_buffer[9].diffuse, 0xABABABABu) << "record 9 was written";
     }
+}
+
+TEST_F(DrawArray, NoLayoutReadsABytePastTheLastRecord)
+{
+    // The records end exactly where an unreadable page begins: a read past
+    // the last record, by any layout and any count (whole blocks of four or
+    // not), stops the test with a fault.
+    const long page = sysconf(_SC_PAGESIZE);
+    auto* pages = static_cast<unsigned char*>(mmap(nullptr, 2 * static_cast<size_t>(page),
+                                                   PROT_READ | PROT_WRITE,
+                                                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(pages + page, static_cast<size_t>(page), PROT_NONE), 0);
+    for (size_t i = 0; i < static_cast<size_t>(page); ++i) {
+        pages[i] = static_cast<unsigned char>(i);
+    }
+    for (uint32_t vtype = 0; vtype < 0x200; vtype += 0x1) {
+        const bool texture = (vtype & 0x3) != 0, color = (vtype & 0x1C) != 0;
+        const bool normal = (vtype & 0x60) != 0, position = (vtype & 0x180) != 0;
+        if ((vtype & ~0x1FFu) != 0 || vtype != ((texture ? 0x3u : 0) | (color ? 0x1Cu : 0) |
+                                                (normal ? 0x60u : 0) | (position ? 0x180u : 0))) {
+            continue;  // one vtype for each of the 16 layouts
+        }
+        const size_t stride =
+            (texture ? 8 : 0) + (color ? 4 : 0) + (normal ? 12 : 0) + (position ? 12 : 0);
+        for (int32_t count = 1; count <= 9; ++count) {
+            const unsigned char* in = pages + page - static_cast<size_t>(count) * stride;
+            gu_draw_array(GU_POINTS, vtype, count, nullptr, in);
+            if (stride == 0) {
+                continue;  // nothing to read, nothing to compare
+            }
+            // The last record's first word landed where its layout puts it.
+            uint32_t first_word;
+            std::memcpy(&first_word, in + static_cast<size_t>(count - 1) * stride, 4);
+            const DeviceVertex& last = gu_vertex_buffer[count - 1];
+            const uint32_t got = texture  ? std::bit_cast<uint32_t>(last.u)
+                                 : color  ? last.diffuse
+                                 : normal ? std::bit_cast<uint32_t>(last.nx)
+                                          : std::bit_cast<uint32_t>(last.x);
+            EXPECT_EQ(got, first_word) << "vtype " << format_color(vtype) << ", count " << count;
+        }
+    }
+    munmap(pages, 2 * static_cast<size_t>(page));
 }
 
 TEST_F(DrawArray, NormalOnlyRecordsAreTwelveBytesWithTheRestDefaulted)

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +34,30 @@ bool write_all(int fd, const uint8_t* data, size_t size)
         size -= static_cast<size_t>(written);
     }
     return true;
+}
+
+double thread_cpu_seconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
+double seconds_of(const timeval& t)
+{
+    return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+}
+
+// Waits for the child and returns its status, with the processor time it
+// and its own children took.
+int wait_for(pid_t pid, double* cpu_seconds)
+{
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    *cpu_seconds = seconds_of(usage.ru_utime) + seconds_of(usage.ru_stime);
+    return status;
 }
 
 std::string describe_status(int status)
@@ -114,6 +140,10 @@ bool Encoder::start(const EncoderSettings& settings, std::string& error)
         return false;
     }
     pipe_fd_ = fds[1];
+    // A pipe that holds a whole frame: the writer hands it over in one call
+    // instead of waking ffmpeg for every 64 KiB of the default size. Where
+    // the system caps pipes lower, the default stays, and works.
+    fcntl(pipe_fd_, F_SETPIPE_SZ, static_cast<int>(i420_size(settings.width, settings.height)));
     width_ = settings.width;
     height_ = settings.height;
     rows_ = settings.rows;
@@ -150,9 +180,13 @@ void Encoder::writer_loop()
             }
             writing.swap(pending_);
         }
+        const double start = thread_cpu_seconds();
         rgba_to_i420(writing, rows_, width_, height_, yuv);
+        const double converted = thread_cpu_seconds() - start;
         const bool written = write_all(pipe_fd_, yuv.data(), yuv.size());
         std::lock_guard lock(mutex_);
+        ++cpu_.frames;
+        cpu_.conversion_seconds += converted;
         has_pending_ = false;
         broken_ = broken_ || !written;
         pending_.swap(writing);  // hand the buffer back for reuse
@@ -186,10 +220,13 @@ bool Encoder::finish(std::string& error)
         error = "ffmpeg is not running";
         return false;
     }
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
+    double ffmpeg_seconds = 0;
+    const int status = wait_for(pid_, &ffmpeg_seconds);
     pid_ = -1;
+    {
+        std::lock_guard lock(mutex_);
+        cpu_.ffmpeg_seconds = ffmpeg_seconds;
+    }
     const bool ok = !broken_ && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!ok) {
         error = "ffmpeg " + describe_status(status);
@@ -218,6 +255,12 @@ void Encoder::abort()
         std::remove(log_path_.c_str());
         log_path_.clear();
     }
+}
+
+EncoderCpu Encoder::cpu() const
+{
+    std::lock_guard lock(mutex_);
+    return cpu_;
 }
 
 std::string Encoder::log_tail() const

@@ -26,6 +26,15 @@ namespace capture {
 // worth the larger file; --preset chooses otherwise.
 inline constexpr const char* kDefaultPreset = "ultrafast";
 
+// The processor time the encoding took, for the frames handed over: the
+// ffmpeg process's (x264, the muxer and the audio encoder, user and system)
+// and the writer thread's YUV conversion.
+struct EncoderCpu {
+    int64_t frames = 0;
+    double ffmpeg_seconds = 0;
+    double conversion_seconds = 0;
+};
+
 struct EncoderSettings {
     std::string output;  // written as MP4 whatever its name
     std::string audio;   // a WAV file muxed as AAC
@@ -58,6 +67,9 @@ public:
     // Stops ffmpeg at once (its output is then incomplete).
     void abort();
 
+    // The processor time spent so far; ffmpeg's once finish() has waited for it.
+    EncoderCpu cpu() const;
+
 private:
     void writer_loop();
     void stop_writer();
@@ -71,12 +83,13 @@ private:
     std::string log_path_;
 
     std::thread writer_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<uint8_t> pending_;
     bool has_pending_ = false;
     bool closing_ = false;
     bool broken_ = false;
+    EncoderCpu cpu_;  // frames and conversion under mutex_; ffmpeg's set by finish()
 };
 
 }  // namespace capture

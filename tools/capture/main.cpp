@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/capture/encoder.h"
@@ -236,6 +237,18 @@ int write_frames(FrameRenderer& renderer, const Options& options, const std::vec
     std::fprintf(stderr, "demo-capture: wrote %s: %lld frames, %.2f s of show in %.1f s (%.2fx)\n",
                  options.output.c_str(), static_cast<long long>(frames), seconds,
                  progress.elapsed(), seconds / progress.elapsed());
+    // What encoding cost, beside rendering: scripts/bench.sh sets the
+    // capture's speed against what the machine allows from these.
+    const EncoderCpu cpu = encoder.cpu();
+    if (cpu.frames > 0) {
+        const auto per_frame = [&](double total) {
+            return 1e3 * total / static_cast<double>(cpu.frames);
+        };
+        std::fprintf(stderr,
+                     "demo-capture: processor time a frame: ffmpeg %.2f ms, YUV conversion "
+                     "%.2f ms\n",
+                     per_frame(cpu.ffmpeg_seconds), per_frame(cpu.conversion_seconds));
+    }
     return 0;
 }
 
@@ -260,9 +273,19 @@ int main(int argc, char** argv)
     sigaction(SIGTERM, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);  // a dead ffmpeg shows as a failed write
 
-    const auto pcm = decode_music(options->music, error);
+    // The music decodes on a thread of its own while this one opens the
+    // renderer (the device, llvmpipe's threads, the shaders, the textures):
+    // both take a good part of a second, one core each. A music that cannot
+    // be decoded is still the first thing reported.
+    std::string music_error;
+    std::optional<std::vector<uint8_t>> pcm;
+    std::thread decoder([&] { pcm = decode_music(options->music, music_error); });
+    FrameRenderer renderer;
+    const bool opened =
+        renderer.open(static_cast<int>(options->width), static_cast<int>(options->height), error);
+    decoder.join();
     if (!pcm)
-        return fail("cannot decode \"" + options->music + "\": " + error);
+        return fail("cannot decode \"" + options->music + "\": " + music_error);
     const auto length = static_cast<int64_t>(pcm->size());
     const int64_t from = options->from.value_or(0);
     const int64_t to = std::min(options->to.value_or(length), length);
@@ -270,9 +293,7 @@ int main(int argc, char** argv)
         return fail("the range starts at byte " + std::to_string(from) +
                     ", past the end of the music (" + std::to_string(length) + " bytes)");
     }
-
-    FrameRenderer renderer;
-    if (!renderer.open(static_cast<int>(options->width), static_cast<int>(options->height), error))
+    if (!opened)
         return fail(error);
     // A texture that does not load leaves its geometry untextured in every
     // frame; the capture goes on, but says so, as demo-still does.
