@@ -10,6 +10,13 @@ target_compile_options(demo_options INTERFACE
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "i[3-6]86" OR CMAKE_CXX_COMPILER MATCHES "i686")
   target_compile_options(demo_options INTERFACE -msse2 -mfpmath=sse)
 endif()
+# The web build: the core's SSE2 intrinsics (vertex conversion, matrices)
+# are Emscripten's SSE2 headers on WebAssembly's 128-bit SIMD, which every
+# browser with WebGL 2 runs; only moves, shuffles and IEEE products are
+# used, so the results are the same bits as on x86.
+if(EMSCRIPTEN)
+  target_compile_options(demo_options INTERFACE -msimd128 -msse2)
+endif()
 target_include_directories(demo_options INTERFACE ${PROJECT_SOURCE_DIR})
 
 # The sanitize preset: AddressSanitizer (with LeakSanitizer) and
