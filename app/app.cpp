@@ -6,6 +6,12 @@
 #include "gu/gu.h"
 #include "scene/scene.h"
 
+#ifdef _WIN32
+#include <type_traits>
+// Windows calls the window procedure with its own convention (stdcall on x86).
+static_assert(std::is_same_v<decltype(&window_proc), WNDPROC>);
+#endif
+
 namespace {
 
 constexpr const char* kClassName = "PSP GUM";

@@ -2,12 +2,17 @@
 // DirectX runtime, not with Windows, and a program that imports it does not
 // start where it is missing. The library is looked up once at run time; when
 // it is absent, textures are read by our own DDS loader instead.
+#include <type_traits>
+
 #include "host/windows/dds_texture.h"
 #include "platform/platform.h"
 
 namespace {
 
 using CreateTextureFromFileA = HRESULT(WINAPI*)(IDirect3DDevice9*, LPCSTR, IDirect3DTexture9**);
+// The pointer GetProcAddress gives is cast to this type unchecked: it must be
+// the function as D3DX declares it, calling convention included (stdcall on x86).
+static_assert(std::is_same_v<CreateTextureFromFileA, decltype(&::D3DXCreateTextureFromFileA)>);
 
 CreateTextureFromFileA find_d3dx_loader()
 {

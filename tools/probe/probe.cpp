@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "gu/gu.h"
@@ -156,6 +157,8 @@ bool open_graphics(const Options& options, Graphics* graphics)
     WNDCLASSEXA window_class{};
     window_class.cbSize = sizeof window_class;
     window_class.style = CS_CLASSDC;
+    // Windows calls it with its own convention (stdcall on x86).
+    static_assert(std::is_same_v<decltype(&probe_window_proc), WNDPROC>);
     window_class.lpfnWndProc = probe_window_proc;
     window_class.hInstance = GetModuleHandleA(nullptr);
     window_class.lpszClassName = "demo-probe";

@@ -18,6 +18,7 @@
 #include <array>
 #include <atomic>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "host/common/audio/engine.h"
@@ -100,6 +101,8 @@ public:
         quit_ = false;
         flush_ = false;
         pace(now(), 0);
+        // The thread starts in the system's convention (stdcall on x86).
+        static_assert(std::is_same_v<decltype(&WaveOutBackend::feed), LPTHREAD_START_ROUTINE>);
         thread_ = CreateThread(nullptr, 0, &WaveOutBackend::feed, this, 0, nullptr);
         SetThreadPriority(thread_, THREAD_PRIORITY_HIGHEST);
         return true;
