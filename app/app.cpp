@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/options.h"
@@ -32,6 +33,23 @@ ShowOptions options;
 // and where it stood before it did.
 bool fullscreen = false;
 RECT windowed_rect{};
+
+// How the back buffer reaches the window. Without options the device is
+// made as it always was: the back buffer takes the client area's size and
+// Present stretches it over the whole client area (the discard swap effect,
+// no rectangles). Once the picture must keep its shape in a client area of
+// another shape or size (--fullscreen, --window, Alt-Enter, a window resized
+// by hand) the device is framed: the copy swap effect, the only one on which
+// Direct3D 9 accepts Present's destination rectangle, a back buffer of the
+// show's shape at the size it is shown, and black bars around it. A device
+// made unframed becomes framed through Reset; a framed one follows the
+// client area's size through Reset.
+bool framed = false;
+LONG unframed_width = 0;  // the client area the unframed back buffer was made for
+LONG unframed_height = 0;
+UINT back_buffer_width = 0;  // the framed back buffer
+UINT back_buffer_height = 0;
+bool present_failure_reported = false;
 
 // Start-up failures print one line and make the program end with status 1.
 int exit_status = 0;
@@ -100,19 +118,19 @@ void run_message_loop()
 // back buffer: only where Present puts it changes, so no frame is lost.
 void set_fullscreen(bool on)
 {
-    const LONG visible = GetWindowLongA(window, GWL_STYLE) & static_cast<LONG>(WS_VISIBLE);
+    const LONG_PTR visible = GetWindowLongPtrA(window, GWL_STYLE) & LONG_PTR{WS_VISIBLE};
     if (on) {
         GetWindowRect(window, &windowed_rect);
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
         const RECT& area = monitor.rcMonitor;
-        SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP) | visible);
+        SetWindowLongPtrA(window, GWL_STYLE, static_cast<LONG_PTR>(WS_POPUP) | visible);
         SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left,
                      area.bottom - area.top, SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
         ShowCursor(FALSE);
     } else {
-        SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_OVERLAPPEDWINDOW) | visible);
+        SetWindowLongPtrA(window, GWL_STYLE, LONG_PTR{WS_OVERLAPPEDWINDOW} | visible);
         SetWindowPos(window, HWND_TOP, windowed_rect.left, windowed_rect.top,
                      windowed_rect.right - windowed_rect.left,
                      windowed_rect.bottom - windowed_rect.top,
@@ -122,14 +140,91 @@ void set_fullscreen(bool on)
     fullscreen = on;
 }
 
-// Where the back buffer goes in the window: the whole client area, or in
-// fullscreen the centred rectangle of the show's shape.
-RECT show_rect()
+// Where a framed back buffer goes in the window: the centred rectangle of
+// the show's shape, as large as the client area allows.
+ShowFrame client_frame()
 {
     RECT client{};
     GetClientRect(window, &client);
-    const ShowFrame frame = fit_show_frame(client.right - client.left, client.bottom - client.top);
+    return fit_show_frame(client.right - client.left, client.bottom - client.top);
+}
+
+RECT show_rect()
+{
+    const ShowFrame frame = client_frame();
     return RECT{frame.left, frame.top, frame.left + frame.width, frame.top + frame.height};
+}
+
+// The framed presentation parameters, for a back buffer of the given size.
+D3DPRESENT_PARAMETERS framed_parameters(UINT width, UINT height)
+{
+    D3DPRESENT_PARAMETERS params{};
+    params.Windowed = TRUE;
+    params.SwapEffect = D3DSWAPEFFECT_COPY;
+    params.BackBufferWidth = width;
+    params.BackBufferHeight = height;
+    params.EnableAutoDepthStencil = TRUE;
+    params.AutoDepthStencilFormat = D3DFMT_D16;
+    return params;
+}
+
+// Gives the device a framed back buffer of the size the client area now
+// shows, if it has not got one. Reset returns every device state to its
+// default and keeps the textures (D3DX makes them managed): the layer and
+// the scene's start-up states are set again, so the next frame is drawn
+// exactly as it would have been. False if the device could not be reset;
+// the show then ends.
+bool fit_back_buffer()
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    const LONG width = client.right - client.left;
+    const LONG height = client.bottom - client.top;
+    if (width <= 0 || height <= 0) {
+        return true;  // minimised: nothing is shown, nothing to fit
+    }
+    if (!framed && width == unframed_width && height == unframed_height) {
+        return true;
+    }
+    const ShowFrame frame = fit_show_frame(width, height);
+    const auto frame_width = static_cast<UINT>(frame.width);
+    const auto frame_height = static_cast<UINT>(frame.height);
+    if (framed && frame_width == back_buffer_width && frame_height == back_buffer_height) {
+        return true;
+    }
+    D3DPRESENT_PARAMETERS params = framed_parameters(frame_width, frame_height);
+    const HRESULT result = device->Reset(&params);
+    if (FAILED(result)) {
+        char why[64];
+        std::snprintf(why, sizeof why, "Reset failed, 0x%08X", static_cast<unsigned>(result));
+        report_failure("cannot resize the picture", why);
+        PostMessageA(window, WM_DESTROY, 0, 0);
+        return false;
+    }
+    framed = true;
+    back_buffer_width = frame_width;
+    back_buffer_height = frame_height;
+    gu_attach_device(device);
+    set_startup_states();
+    return true;
+}
+
+void present_frame()
+{
+    HRESULT result = D3D_OK;
+    if (framed) {
+        const RECT destination = show_rect();
+        const bool shown =
+            destination.right > destination.left && destination.bottom > destination.top;
+        result = device->Present(nullptr, shown ? &destination : nullptr, nullptr, nullptr);
+    } else {
+        result = device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    if (FAILED(result) && !present_failure_reported) {
+        std::fprintf(stderr, "demo: Present failed (0x%08X); the picture may not be shown\n",
+                     static_cast<unsigned>(result));
+        present_failure_reported = true;
+    }
 }
 
 // The help, or a command line mistake with the help after it: a message box
@@ -154,6 +249,8 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     stream = 0;
     exit_status = 0;
     fullscreen = false;
+    framed = false;
+    present_failure_reported = false;
     char error[256];
     if (!parse_show_options(command_line, &options, error, sizeof error)) {
         return report_usage(error);
@@ -171,12 +268,18 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     window_class.lpszClassName = kClassName;
     RegisterClassExA(&window_class);
 
+    // --window gives the client area; without it the window's outer size is 960 x 544.
+    RECT outer{0, 0, options.window_width, options.window_height};
+    if (options.window_given) {
+        AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+    }
     window = CreateWindowExA(0, kClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, 100, 100,
-                             options.window_width, options.window_height, nullptr, nullptr,
+                             outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
                              instance, nullptr);
     if (options.fullscreen) {
         set_fullscreen(true);
     }
+    framed = options.fullscreen || options.window_given;
 
     if (create_device(window) == 0) {
         gu_attach_device(device);
@@ -201,10 +304,10 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR command_line, int)
                 stream, static_cast<QWORD>(static_cast<int64_t>(start) + options.from),
                 BASS_POS_BYTE);
             if (stream != 0 && options.from != 0 && !positioned) {
-                std::fprintf(stderr, "demo: --from %lld: \"%s\" is not that long\n",
-                             static_cast<long long>(options.from), kMusicFile);
-                exit_status = kUsageStatus;
                 shutdown();
+                std::snprintf(error, sizeof error, "--from %lld: \"%s\" is not that long",
+                              static_cast<long long>(options.from), kMusicFile);
+                exit_status = report_usage(error);
             } else {
                 ShowWindow(window, SW_SHOWDEFAULT);
                 UpdateWindow(window);
@@ -233,17 +336,19 @@ HRESULT create_device(HWND target_window)
     D3DPRESENT_PARAMETERS params{};
     params.Windowed = TRUE;
     params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    if (fullscreen) {
-        // The back buffer takes the show's shape at the monitor's size, and
-        // Present puts it in the middle (a destination rectangle needs the
-        // copy swap effect).
-        const RECT frame = show_rect();
-        params.BackBufferWidth = static_cast<UINT>(frame.right - frame.left);
-        params.BackBufferHeight = static_cast<UINT>(frame.bottom - frame.top);
-        params.SwapEffect = D3DSWAPEFFECT_COPY;
-    }
     params.EnableAutoDepthStencil = TRUE;
     params.AutoDepthStencilFormat = D3DFMT_D16;
+    if (framed) {
+        const ShowFrame frame = client_frame();
+        back_buffer_width = static_cast<UINT>(std::max(frame.width, 1));
+        back_buffer_height = static_cast<UINT>(std::max(frame.height, 1));
+        params = framed_parameters(back_buffer_width, back_buffer_height);
+    } else {
+        RECT client{};
+        GetClientRect(target_window, &client);
+        unframed_width = client.right - client.left;
+        unframed_height = client.bottom - client.top;
+    }
     const HRESULT result =
         factory->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, target_window,
                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
@@ -272,16 +377,14 @@ void frame_tick()
     music_pos =
         static_cast<int32_t>(static_cast<uint32_t>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
 
+    if (!fit_back_buffer()) {
+        return;
+    }
     if (SUCCEEDED(device->BeginScene())) {
         render_frame();
         device->EndScene();
     }
-    if (fullscreen) {
-        const RECT destination = show_rect();
-        device->Present(nullptr, &destination, nullptr, nullptr);
-    } else {
-        device->Present(nullptr, nullptr, nullptr, nullptr);
-    }
+    present_frame();
 }
 
 LRESULT CALLBACK window_proc(HWND target_window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -314,7 +417,7 @@ LRESULT CALLBACK window_proc(HWND target_window, UINT message, WPARAM wparam, LP
         }
         break;
     case WM_ERASEBKGND:
-        if (fullscreen) {
+        if (framed) {
             // The bars around the picture; Present draws the rest.
             RECT client{};
             GetClientRect(target_window, &client);

@@ -149,6 +149,7 @@ bool parse_show_options(const char* command_line, ShowOptions* options, char* er
             value = next_word(rest, value_storage, sizeof value_storage);
         }
         if (name == "--window") {
+            options->window_given = true;
             if (!parse_window_size(value, &options->window_width, &options->window_height)) {
                 return fail(error, error_size,
                             "--window needs WIDTHxHEIGHT, each side 64 to 16384, such as "
@@ -177,7 +178,9 @@ const char* show_usage()
            "  --fullscreen      cover the whole monitor at its current mode, without\n"
            "                    the mouse cursor; the picture keeps its 960:544 shape,\n"
            "                    with black bars where the monitor's shape differs\n"
-           "  --window WxH      the window's size (default 960x544)\n"
+           "  --window WxH      the size of the window's inside, where the picture\n"
+           "                    goes, with bars if its shape is not 960:544\n"
+           "                    (without it: a 960x544 window)\n"
            "  --from POSITION   start at a music position: bytes of decoded music\n"
            "                    (8000000) or seconds (45s); 176400 bytes make a second\n"
            "  --loop            start again from the beginning when the music ends\n"

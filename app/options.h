@@ -17,7 +17,8 @@ struct ShowOptions {
     bool help = false;              // -h, --help or /?: show the usage and end
     bool fullscreen = false;        // --fullscreen
     bool loop = false;              // --loop
-    int window_width = kShowWidth;  // --window WxH
+    bool window_given = false;      // --window WxH: the client area's size
+    int window_width = kShowWidth;  // the window's outer size without --window
     int window_height = kShowHeight;
     int64_t from = 0;  // --from POSITION, in bytes of decoded music
 };

@@ -18,6 +18,7 @@ class DiscardDevice final : public IDirect3DDevice9 {
 public:
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
+    HRESULT Reset(D3DPRESENT_PARAMETERS*) override { return D3D_OK; }
     HRESULT Present(const RECT*, const RECT*, HWND, const RGNDATA*) override { return D3D_OK; }
     HRESULT BeginScene() override { return D3D_OK; }
     HRESULT EndScene() override { return D3D_OK; }

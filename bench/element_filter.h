@@ -41,6 +41,7 @@ public:
 
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override { return inner_->Reset(params); }
     HRESULT Present(const RECT* a, const RECT* b, HWND c, const RGNDATA* d) override
     {
         return inner_->Present(a, b, c, d);

@@ -207,6 +207,12 @@ enum D3DZBUFFERTYPE { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 };
 #define D3DFVF_DIFFUSE 0x040
 #define D3DFVF_TEX1 0x100
 
+// The calling convention of the interfaces' methods: __stdcall on 32-bit
+// Windows, where the SDK's headers apply; nothing here.
+#ifndef STDMETHODCALLTYPE
+#define STDMETHODCALLTYPE
+#endif
+
 // Reference-counted interfaces. Destruction goes through Release only.
 struct IDirect3DBaseTexture9 {
     virtual ULONG AddRef() = 0;
@@ -224,6 +230,7 @@ protected:
 struct IDirect3DDevice9 {
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
+    virtual HRESULT Reset(D3DPRESENT_PARAMETERS* params) = 0;
     virtual HRESULT Present(const RECT* source_rect, const RECT* dest_rect,
                             HWND dest_window_override, const RGNDATA* dirty_region) = 0;
     virtual HRESULT BeginScene() = 0;

@@ -35,6 +35,12 @@ inline constexpr TextureFile kTextureFiles[] = {
 // decoded audio, stored by the frame loop before each render_frame.
 extern int32_t music_pos;
 
+// The start-up render states, the first step of scene_init. A device Reset
+// returns every state to its default: after one, gu_attach_device and this
+// bring the device back to where scene_init left it, and the next frame is
+// drawn as on the device before.
+void set_startup_states();
+
 // Sets the start-up render states and generates every piece of geometry.
 // Call once, after gu_attach_device. Returns the byte position at which the
 // music starts (always 0).

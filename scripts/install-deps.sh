@@ -12,7 +12,7 @@ native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-
         libsdl2-dev libmpg123-dev libmp3lame-dev libpng-dev libstb-dev
         libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri ffmpeg xvfb xauth libx11-dev libxtst-dev
         clang libclang-rt-14-dev)
-windows=(g++-mingw-w64-i686 wine wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
+windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
          libglx-mesa0:i386)
 web=(emscripten chromium chromium-driver python3-selenium)
 

@@ -90,6 +90,12 @@ constexpr Name kPrimitiveTypes[] = {
     {D3DPT_TRIANGLESTRIP, "D3DPT_TRIANGLESTRIP"}, {D3DPT_TRIANGLEFAN, "D3DPT_TRIANGLEFAN"},
 };
 
+constexpr Name kSwapEffects[] = {
+    {D3DSWAPEFFECT_DISCARD, "D3DSWAPEFFECT_DISCARD"},
+    {D3DSWAPEFFECT_FLIP, "D3DSWAPEFFECT_FLIP"},
+    {D3DSWAPEFFECT_COPY, "D3DSWAPEFFECT_COPY"},
+};
+
 constexpr Name kZBufferTypes[] = {
     {D3DZB_FALSE, "D3DZB_FALSE"}, {D3DZB_TRUE, "D3DZB_TRUE"}, {D3DZB_USEW, "D3DZB_USEW"}};
 
@@ -240,6 +246,13 @@ std::string clear_flags(DWORD flags)
     return (names.empty() ? "" : names + "=") + printf_string("0x%" PRIX32, flags);
 }
 
+std::string text_of(const call::Reset& c)
+{
+    return "Reset(" + std::to_string(c.back_buffer_width) + "x" +
+           std::to_string(c.back_buffer_height) + ", " + format_swap_effect(c.swap_effect) +
+           ", windowed=" + std::to_string(c.windowed) + ")";
+}
+
 std::string text_of(const call::Present& c)
 {
     return std::string("Present(") + (c.has_source_rect ? "rect" : "NULL") + ", " +
@@ -384,12 +397,21 @@ std::string format_primitive_type(D3DPRIMITIVETYPE type)
     return named(kPrimitiveTypes, type);
 }
 
+std::string format_swap_effect(D3DSWAPEFFECT effect)
+{
+    return named(kSwapEffects, effect);
+}
+
 std::ostream& operator<<(std::ostream& out, const DeviceCall& device_call)
 {
     return out << format_call(device_call);
 }
 
 namespace call {
+std::ostream& operator<<(std::ostream& out, const Reset& c)
+{
+    return out << text_of(c);
+}
 std::ostream& operator<<(std::ostream& out, const Present& c)
 {
     return out << text_of(c);

@@ -29,10 +29,12 @@ std::string format_transform_state(D3DTRANSFORMSTATETYPE state);
 std::string format_sampler_state(D3DSAMPLERSTATETYPE type);
 std::string format_sampler_state_value(D3DSAMPLERSTATETYPE type, DWORD value);
 std::string format_primitive_type(D3DPRIMITIVETYPE type);
+std::string format_swap_effect(D3DSWAPEFFECT effect);
 
 // Stream output in the same form, so test failures show calls readably.
 std::ostream& operator<<(std::ostream& out, const DeviceCall& device_call);
 namespace call {
+std::ostream& operator<<(std::ostream& out, const Reset& c);
 std::ostream& operator<<(std::ostream& out, const Present& c);
 std::ostream& operator<<(std::ostream& out, const BeginScene& c);
 std::ostream& operator<<(std::ostream& out, const EndScene& c);

@@ -1,5 +1,7 @@
 #include "host/recording/recording_device.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <typeinfo>
 
 namespace {
@@ -25,8 +27,9 @@ uint64_t elements_for(D3DPRIMITIVETYPE type, UINT primitive_count)
     case D3DPT_TRIANGLESTRIP:
     case D3DPT_TRIANGLEFAN:
         return n == 0 ? 0 : n + 2;
+    default:
+        return 0;  // not a primitive type
     }
-    return 0;
 }
 
 UINT index_size(D3DFORMAT format)
@@ -68,6 +71,14 @@ std::vector<uint16_t> call::Draw::indices16() const
     return out;
 }
 
+#ifdef _WIN32
+void recording_unexpected_call(const char* method)
+{
+    std::fprintf(stderr, "recording device: %s is not one of the calls it records\n", method);
+    std::abort();
+}
+#endif
+
 ULONG ReferenceCount::add_ref()
 {
     ++add_ref_calls_;
@@ -88,11 +99,28 @@ ULONG ReferenceCount::release()
     return count_;
 }
 
+HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* params)
+{
+    if (params == nullptr) {
+        calls_.push_back(call::Reset{0, 0, D3DSWAPEFFECT{}, FALSE});
+        return D3DERR_INVALIDCALL;
+    }
+    calls_.push_back(call::Reset{params->BackBufferWidth, params->BackBufferHeight,
+                                 params->SwapEffect, params->Windowed});
+    if (SUCCEEDED(reset_result_)) {
+        swap_effect_ = params->SwapEffect;
+    }
+    return reset_result_;
+}
+
 HRESULT RecordingDevice::Present(const RECT* source_rect, const RECT* dest_rect,
                                  HWND dest_window_override, const RGNDATA* dirty_region)
 {
     calls_.push_back(call::Present{source_rect != nullptr, dest_rect != nullptr,
                                    dest_window_override, dirty_region != nullptr});
+    if ((source_rect != nullptr || dest_rect != nullptr) && swap_effect_ != D3DSWAPEFFECT_COPY) {
+        return D3DERR_INVALIDCALL;
+    }
     return present_result_;
 }
 
@@ -229,6 +257,7 @@ void RecordingDevice::record_draw(call::Draw draw, uint64_t records, uint64_t in
     calls_.push_back(std::move(draw));
 }
 
+#ifndef _WIN32
 HRESULT RecordingFactory::CreateDevice(UINT adapter, D3DDEVTYPE device_type, HWND focus_window,
                                        DWORD behavior_flags, D3DPRESENT_PARAMETERS* params,
                                        IDirect3DDevice9** device)
@@ -241,6 +270,9 @@ HRESULT RecordingFactory::CreateDevice(UINT adapter, D3DDEVTYPE device_type, HWN
     if (SUCCEEDED(create_device_result_)) {
         devices_.push_back(std::make_unique<RecordingDevice>());
         record.device = devices_.back().get();
+        if (params != nullptr) {
+            record.device->set_swap_effect(params->SwapEffect);
+        }
         if (on_create_device_) {
             on_create_device_(*record.device);
         }
@@ -251,3 +283,4 @@ HRESULT RecordingFactory::CreateDevice(UINT adapter, D3DDEVTYPE device_type, HWN
     create_calls_.push_back(record);
     return record.result;
 }
+#endif

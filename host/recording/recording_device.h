@@ -25,6 +25,9 @@
 #include <vector>
 
 #include "platform/platform.h"
+#ifdef _WIN32
+#include "host/recording/sdk_methods.h"
+#endif
 
 // 64-bit FNV-1a over size bytes; pass a previous result as basis to continue
 // a hash over several ranges.
@@ -40,6 +43,15 @@ struct Present {
     HWND dest_window_override;
     bool has_dirty_region;
     bool operator==(const Present&) const = default;
+};
+
+// The presentation parameters a Reset asked for.
+struct Reset {
+    UINT back_buffer_width;
+    UINT back_buffer_height;
+    D3DSWAPEFFECT swap_effect;
+    BOOL windowed;
+    bool operator==(const Reset&) const = default;
 };
 
 struct BeginScene {
@@ -123,8 +135,8 @@ struct Draw {
 
 }  // namespace call
 
-using DeviceCall = std::variant<call::Present, call::BeginScene, call::EndScene, call::Clear,
-                                call::Transform, call::LightEnable, call::RenderState,
+using DeviceCall = std::variant<call::Reset, call::Present, call::BeginScene, call::EndScene,
+                                call::Clear, call::Transform, call::LightEnable, call::RenderState,
                                 call::Texture, call::SamplerState, call::Fvf, call::Draw>;
 
 // Reference counts and their history, shared by the three recording objects.
@@ -154,12 +166,24 @@ class RecordingTexture final : public IDirect3DTexture9 {
 public:
     explicit RecordingTexture(std::string label = "texture") : label_(std::move(label)) {}
 
-    ULONG AddRef() override { return refs_.add_ref(); }
-    ULONG Release() override { return refs_.release(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.release(); }
+#ifdef _WIN32
+    RECORDING_TEXTURE_SDK_METHODS
+#endif
 
-    const std::string& label() const { return label_; }
-    const ReferenceCount& references() const { return refs_; }
-    ReferenceCount& references() { return refs_; }
+    const std::string& label() const
+    {
+        return label_;
+    }
+    const ReferenceCount& references() const
+    {
+        return refs_;
+    }
+    ReferenceCount& references()
+    {
+        return refs_;
+    }
 
 private:
     std::string label_;
@@ -172,40 +196,88 @@ public:
     RecordingDevice(const RecordingDevice&) = delete;
     RecordingDevice& operator=(const RecordingDevice&) = delete;
 
-    ULONG AddRef() override { return refs_.add_ref(); }
-    ULONG Release() override { return refs_.release(); }
-    HRESULT Present(const RECT* source_rect, const RECT* dest_rect, HWND dest_window_override,
-                    const RGNDATA* dirty_region) override;
-    HRESULT BeginScene() override;
-    HRESULT EndScene() override;
-    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
-                  DWORD stencil) override;
-    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
-    HRESULT LightEnable(DWORD index, BOOL enable) override;
-    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
-    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
-    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
-    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertex_data,
-                            UINT vertex_stride) override;
-    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_index, UINT num_vertices,
-                                   UINT primitive_count, const void* index_data,
-                                   D3DFORMAT index_format, const void* vertex_data,
-                                   UINT vertex_stride) override;
-    HRESULT SetFVF(DWORD fvf) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.add_ref(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.release(); }
+    // Takes the new swap effect; fails with D3DERR_INVALIDCALL for null
+    // parameters or a failure result set below (the call is recorded either way).
+    HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS* params) override;
+    // As Direct3D 9: a source or destination rectangle only with the copy
+    // swap effect, D3DERR_INVALIDCALL otherwise.
+    HRESULT STDMETHODCALLTYPE Present(const RECT* source_rect, const RECT* dest_rect,
+                                      HWND dest_window_override,
+                                      const RGNDATA* dirty_region) override;
+    HRESULT STDMETHODCALLTYPE BeginScene() override;
+    HRESULT STDMETHODCALLTYPE EndScene() override;
+    HRESULT STDMETHODCALLTYPE Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color,
+                                    float z, DWORD stencil) override;
+    HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE state,
+                                           const D3DMATRIX* matrix) override;
+    HRESULT STDMETHODCALLTYPE LightEnable(DWORD index, BOOL enable) override;
+    HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT STDMETHODCALLTYPE SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+    HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type,
+                                              DWORD value) override;
+    HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count,
+                                              const void* vertex_data, UINT vertex_stride) override;
+    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT min_vertex_index,
+                                                     UINT num_vertices, UINT primitive_count,
+                                                     const void* index_data, D3DFORMAT index_format,
+                                                     const void* vertex_data,
+                                                     UINT vertex_stride) override;
+    HRESULT STDMETHODCALLTYPE SetFVF(DWORD fvf) override;
+#ifdef _WIN32
+    RECORDING_DEVICE_SDK_METHODS
+#endif
 
     // Every call since construction or the last clear_calls, in order.
-    const std::vector<DeviceCall>& calls() const { return calls_; }
-    void clear_calls() { calls_.clear(); }
+    const std::vector<DeviceCall>& calls() const
+    {
+        return calls_;
+    }
+    void clear_calls()
+    {
+        calls_.clear();
+    }
 
     // Copy the records and indices of each draw as well as hashing them (default on).
-    void set_keep_draw_data(bool keep) { keep_draw_data_ = keep; }
+    void set_keep_draw_data(bool keep)
+    {
+        keep_draw_data_ = keep;
+    }
     // The result BeginScene returns (default D3D_OK); the call is recorded either way.
-    void set_begin_scene_result(HRESULT result) { begin_scene_result_ = result; }
-    // The result Present returns (default D3D_OK).
-    void set_present_result(HRESULT result) { present_result_ = result; }
+    void set_begin_scene_result(HRESULT result)
+    {
+        begin_scene_result_ = result;
+    }
+    // The result Present returns (default D3D_OK) where Direct3D would accept the call.
+    void set_present_result(HRESULT result)
+    {
+        present_result_ = result;
+    }
+    // The result Reset returns (default D3D_OK); a failure leaves the swap effect as it was.
+    void set_reset_result(HRESULT result)
+    {
+        reset_result_ = result;
+    }
+    // The swap effect of the device's swap chain: the factory sets the one
+    // CreateDevice was given, a successful Reset the one it was given.
+    void set_swap_effect(D3DSWAPEFFECT effect)
+    {
+        swap_effect_ = effect;
+    }
+    D3DSWAPEFFECT swap_effect() const
+    {
+        return swap_effect_;
+    }
 
-    const ReferenceCount& references() const { return refs_; }
-    ReferenceCount& references() { return refs_; }
+    const ReferenceCount& references() const
+    {
+        return refs_;
+    }
+    ReferenceCount& references()
+    {
+        return refs_;
+    }
 
 private:
     void record_draw(call::Draw draw, uint64_t records, uint64_t indices, const void* vertex_data,
@@ -216,8 +288,13 @@ private:
     bool keep_draw_data_ = true;
     HRESULT begin_scene_result_ = D3D_OK;
     HRESULT present_result_ = D3D_OK;
+    HRESULT reset_result_ = D3D_OK;
+    D3DSWAPEFFECT swap_effect_ = D3DSWAPEFFECT_DISCARD;
 };
 
+// The recording factory exists on builds without the Windows SDK only: on
+// Windows the tools that record (the frame tracer) need no factory.
+#ifndef _WIN32
 // The arguments of one CreateDevice call and what it returned.
 struct CreateDeviceCall {
     UINT adapter;
@@ -267,6 +344,7 @@ private:
     std::vector<CreateDeviceCall> create_calls_;
     std::vector<std::unique_ptr<RecordingDevice>> devices_;
 };
+#endif
 
 template <typename T>
 std::vector<T> call::Draw::records_as() const

@@ -1,5 +1,6 @@
 #include "tests/app/fake_platform.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
@@ -135,7 +136,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     log_call("CreateWindowExA 0x%08X \"%s\" \"%s\" 0x%08X %d %d %d %d %p %p %p %p", ex_style,
              class_name, title, style, x, y, width, height, as_pointer(parent),
              static_cast<void*>(menu), static_cast<void*>(instance), param);
-    fake::windowing.style = static_cast<LONG>(style);
+    fake::windowing.style = static_cast<LONG_PTR>(style);
     fake::windowing.rect = RECT{x, y, x + width, y + height};
     fake::windowing.window_created = true;
     fake::windowing.created = {ex_style,
@@ -165,7 +166,7 @@ BOOL WINAPI DestroyWindow(HWND window)
 BOOL WINAPI ShowWindow(HWND window, int show_command)
 {
     log_call("ShowWindow %p %d", as_pointer(window), show_command);
-    fake::windowing.style |= static_cast<LONG>(WS_VISIBLE);
+    fake::windowing.style |= LONG_PTR{WS_VISIBLE};
     fake::windowing.window_shown = true;
     fake::windowing.show_calls.emplace_back(window, show_command);
     note("ShowWindow");
@@ -235,16 +236,16 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM)
     return 0;
 }
 
-LONG WINAPI GetWindowLongA(HWND, int index)
+LONG_PTR WINAPI GetWindowLongPtrA(HWND, int index)
 {
     return index == GWL_STYLE ? fake::windowing.style : 0;
 }
 
-LONG WINAPI SetWindowLongA(HWND window, int index, LONG value)
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
 {
-    log_call("SetWindowLongA %p %d 0x%08X", as_pointer(window), index,
+    log_call("SetWindowLongPtrA %p %d 0x%08X", as_pointer(window), index,
              static_cast<unsigned>(value));
-    const LONG previous = GetWindowLongA(window, index);
+    const LONG_PTR previous = GetWindowLongPtrA(window, index);
     if (index == GWL_STYLE) {
         fake::windowing.style = value;
     }
@@ -266,10 +267,31 @@ BOOL WINAPI GetWindowRect(HWND, RECT* rect)
     return TRUE;
 }
 
+namespace {
+
+// The frame a window of the style has, as Windows draws it: none for a
+// popup window.
+RECT frame_of(LONG_PTR style)
+{
+    return (style & WS_POPUP) != 0 ? RECT{} : fake::windowing.frame;
+}
+
+}  // namespace
+
+BOOL WINAPI AdjustWindowRect(RECT* rect, DWORD style, BOOL)
+{
+    const RECT frame = frame_of(static_cast<LONG_PTR>(style));
+    *rect = RECT{rect->left - frame.left, rect->top - frame.top, rect->right + frame.right,
+                 rect->bottom + frame.bottom};
+    return TRUE;
+}
+
 BOOL WINAPI GetClientRect(HWND, RECT* rect)
 {
     const RECT& outer = fake::windowing.rect;
-    *rect = RECT{0, 0, outer.right - outer.left, outer.bottom - outer.top};
+    const RECT frame = frame_of(fake::windowing.style);
+    *rect = RECT{0, 0, std::max<LONG>(outer.right - outer.left - frame.left - frame.right, 0),
+                 std::max<LONG>(outer.bottom - outer.top - frame.top - frame.bottom, 0)};
     return TRUE;
 }
 
@@ -326,6 +348,9 @@ IDirect3D9* WINAPI Direct3DCreate9(UINT sdk_version)
     factory->set_on_create_device([](RecordingDevice& device) {
         fake::note("CreateDevice");
         fake::note_last_release(device.references(), "device");
+        if (fake::direct3d.on_device) {
+            fake::direct3d.on_device(device);
+        }
     });
     fake::direct3d.factory = factory.get();
     fake::factories.push_back(std::move(factory));

@@ -12,6 +12,8 @@
 
 #include "platform/platform.h"
 
+class RecordingDevice;
+
 namespace fake {
 
 // Everything the shell did, in order, as short lines ("CreateWindowExA",
@@ -71,11 +73,14 @@ struct Windowing {
     std::string unregistered_class;
     HINSTANCE unregistered_instance = nullptr;
 
-    // The monitor, and the window's style and outer rectangle (the client
-    // area is the whole rectangle, as on the Linux host).
+    // The monitor, and the window's style and outer rectangle. A framed
+    // window's client area is its rectangle less the frame's widths (left,
+    // top, right, bottom), as on Windows; a frame of zeros is the Linux
+    // host, whose windows' frames are the window manager's, outside.
     RECT monitor{0, 0, 1920, 1080};
-    LONG style = 0;
+    LONG_PTR style = 0;
     RECT rect{};
+    RECT frame{8, 31, 8, 8};
     int cursor_count = 0;
     std::vector<std::string> message_boxes;  // "type: text"
 };
@@ -137,6 +142,8 @@ struct Direct3D {
     HRESULT create_device_result = D3D_OK;
     IDirect3D9* factory = nullptr;   // the last factory handed out
     std::vector<UINT> sdk_versions;  // per Direct3DCreate9 call
+    // Called with every device made, e.g. to set the results of its calls.
+    std::function<void(RecordingDevice&)> on_device;
 };
 
 extern Windowing windowing;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "host/recording/call_format.h"
 #include "host/recording/recording_device.h"
 #include "scene/scene.h"
 #include "tests/app/fake_platform.h"
@@ -61,6 +62,37 @@ protected:
             }
         }
         return seen;
+    }
+
+    // The device's Resets, as the trace shows them.
+    static Lines resets()
+    {
+        Lines found;
+        for (const DeviceCall& c : device().calls()) {
+            if (std::holds_alternative<call::Reset>(c)) {
+                found.push_back(format_call(c));
+            }
+        }
+        return found;
+    }
+
+    // Direct3D 9 takes Present's rectangles only on a copy swap chain: every
+    // Present with one follows a creation or Reset with D3DSWAPEFFECT_COPY.
+    static void expect_only_legal_presents()
+    {
+        D3DSWAPEFFECT effect = device_creation().params.SwapEffect;
+        int presents = 0;
+        for (const DeviceCall& c : device().calls()) {
+            if (const auto* reset = std::get_if<call::Reset>(&c)) {
+                effect = reset->swap_effect;
+            } else if (const auto* present = std::get_if<call::Present>(&c)) {
+                ++presents;
+                if (present->has_dest_rect || present->has_source_rect) {
+                    EXPECT_EQ(effect, D3DSWAPEFFECT_COPY) << "Present " << presents;
+                }
+            }
+        }
+        EXPECT_GT(presents, 0);
     }
 
     static Lines calls_starting(const std::string& prefix)
@@ -131,16 +163,35 @@ TEST_F(ShowOptionsRun, WithoutOptionsTheStartUpIsTodays)
     }
 }
 
-TEST_F(ShowOptionsRun, WindowOptionSizesOnlyTheWindow)
+TEST_F(ShowOptionsRun, WindowOptionSizesTheClientAreaAndKeepsTheShowsShape)
 {
-    fake::audio.active_ticks = 1;
-    EXPECT_EQ(run("--window 1280x720"), 0);
-    Lines expected = kTodaysStartUp;
-    expected[1] =
-        "CreateWindowExA 0x00000000 \"PSP GUM\" \"PSP Vemro LIB\" 0x00CF0000 100 100 1280 720 "
-        "(nil) (nil) 0x400000 (nil)";
-    EXPECT_EQ(fake::calls, expected);
-    EXPECT_EQ(device_creation().params.BackBufferWidth, 0u) << "the client size, as today";
+    // On Windows the frame is added around the asked size; on Linux the
+    // window manager's frame is outside the window already.
+    const struct {
+        RECT frame;
+        const char* window;
+    } hosts[] = {{{8, 31, 8, 8}, "1296 759"}, {{0, 0, 0, 0}, "1280 720"}};
+    for (const auto& host : hosts) {
+        SetUp();
+        fake::windowing.frame = host.frame;
+        fake::audio.active_ticks = 2;
+        EXPECT_EQ(run("--window 1280x720"), 0);
+        Lines expected = kTodaysStartUp;
+        expected[1] = std::string(
+                          "CreateWindowExA 0x00000000 \"PSP GUM\" \"PSP Vemro LIB\" "
+                          "0x00CF0000 100 100 ") +
+                      host.window + " (nil) (nil) 0x400000 (nil)";
+        EXPECT_EQ(fake::calls, expected);
+
+        // 1280 x 720 is wider than 960:544: a back buffer of the show's
+        // shape at the client area's height, put in the middle.
+        const D3DPRESENT_PARAMETERS& params = device_creation().params;
+        EXPECT_EQ(params.BackBufferWidth, 1271u);
+        EXPECT_EQ(params.BackBufferHeight, 720u);
+        EXPECT_EQ(params.SwapEffect, D3DSWAPEFFECT_COPY);
+        EXPECT_EQ(presents_with_destination(), (std::vector<bool>{true, true}));
+        EXPECT_EQ(resets(), (Lines{})) << "made at the right size, never reset";
+    }
 }
 
 TEST_F(ShowOptionsRun, FromStartsTheMusicThere)
@@ -151,12 +202,20 @@ TEST_F(ShowOptionsRun, FromStartsTheMusicThere)
               (Lines{"BASS_ChannelSetPosition 7 7938000 0"}));
 }
 
-TEST_F(ShowOptionsRun, FromPastTheEndOfTheMusicIsAUsageError)
+TEST_F(ShowOptionsRun, FromPastTheEndOfTheMusicIsAUsageErrorWithTheHelp)
 {
     fake::audio.length = 1000000;
     EXPECT_EQ(run("--from 8000000"), 2);
-    EXPECT_NE(error_output.find("--from 8000000"), std::string::npos) << error_output;
-    EXPECT_NE(error_output.find("demo.mp3"), std::string::npos) << error_output;
+    // In a message box like every usage error: a Windows program has no terminal.
+    ASSERT_EQ(fake::windowing.message_boxes.size(), 1u);
+    const std::string& text = fake::windowing.message_boxes[0];
+    EXPECT_EQ(text.rfind("16: demo: --from 8000000: \"demo.mp3\" is not that long", 0), 0u) << text;
+    EXPECT_NE(text.find("Usage: demo"), std::string::npos) << text;
+    EXPECT_LT(
+        std::find(fake::events.begin(), fake::events.end(), "release device") -
+            fake::events.begin(),
+        std::find(fake::events.begin(), fake::events.end(), "MessageBoxA") - fake::events.begin())
+        << "the sound stops before the box waits for its OK";
     EXPECT_FALSE(fake::windowing.window_shown);
     EXPECT_EQ(fake::audio.ticks, 0);
     EXPECT_EQ(fake::audio.free_calls, 1);
@@ -225,7 +284,8 @@ TEST_F(ShowOptionsRun, FullscreenCoversTheMonitorWithTheShowsShapeInTheMiddle)
     // Made like today's window, then borderless over the monitor before the
     // device is made on it, cursor hidden.
     EXPECT_EQ(calls_starting("CreateWindowExA"), (Lines{kTodaysStartUp[1]}));
-    EXPECT_EQ(calls_starting("SetWindowLongA"), (Lines{"SetWindowLongA 0x1000 -16 0x80000000"}));
+    EXPECT_EQ(calls_starting("SetWindowLongPtrA"),
+              (Lines{"SetWindowLongPtrA 0x1000 -16 0x80000000"}));
     EXPECT_EQ(calls_starting("SetWindowPos"),
               (Lines{"SetWindowPos 0x1000 (nil) 0 0 1920 1080 0x220"}));
     EXPECT_EQ(calls_starting("ShowCursor"), (Lines{"ShowCursor 0"}));
@@ -258,28 +318,111 @@ TEST_F(ShowOptionsRun, FullscreenPaintsTheBarsBlackAndWindowedLeavesThemToTheSys
     EXPECT_EQ(count_events("default 0x0014"), 1);
 }
 
-TEST_F(ShowOptionsRun, AltEnterSwitchesAtAnyFrameWithoutLosingOne)
+TEST_F(ShowOptionsRun, AltEnterFromTheFirstWindowResetsTheDeviceToACopySwapChain)
 {
     fake::audio.active_ticks = 6;
     post_at_tick(1, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
     post_at_tick(2, WM_SYSKEYDOWN, VK_RETURN, kAltHeldRepeat);  // held down: no change
     post_at_tick(2, WM_SYSCHAR, '\r', kAltHeld);
     post_at_tick(3, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
-    EXPECT_EQ(run("--window 800x450"), 0);
+    EXPECT_EQ(run(nullptr), 0);
 
-    EXPECT_EQ(calls_starting("SetWindowLongA"), (Lines{"SetWindowLongA 0x1000 -16 0x90000000",
-                                                       "SetWindowLongA 0x1000 -16 0x10CF0000"}));
+    EXPECT_EQ(calls_starting("SetWindowLongPtrA"),
+              (Lines{"SetWindowLongPtrA 0x1000 -16 0x90000000",
+                     "SetWindowLongPtrA 0x1000 -16 0x10CF0000"}));
     EXPECT_EQ(calls_starting("SetWindowPos"),
               (Lines{"SetWindowPos 0x1000 (nil) 0 0 1920 1080 0x220",
-                     "SetWindowPos 0x1000 (nil) 100 100 800 450 0x220"}));
+                     "SetWindowPos 0x1000 (nil) 100 100 960 544 0x220"}));
     EXPECT_EQ(calls_starting("ShowCursor"), (Lines{"ShowCursor 0", "ShowCursor 1"}));
     EXPECT_EQ(fake::windowing.cursor_count, 0);
-    // Every tick still presents a frame; in the middle only while fullscreen.
+    // Made as always (discard, the client area's size); framed by Reset for
+    // the monitor, then for the window's 944 x 505 client area again.
+    EXPECT_EQ(device_creation().params.SwapEffect, D3DSWAPEFFECT_DISCARD);
+    EXPECT_EQ(resets(), (Lines{"Reset(1906x1080, D3DSWAPEFFECT_COPY=3, windowed=1)",
+                               "Reset(891x505, D3DSWAPEFFECT_COPY=3, windowed=1)"}));
+    // Every tick still presents a frame, and Direct3D 9 takes each of them.
     EXPECT_EQ(presents_with_destination(),
-              (std::vector<bool>{false, false, true, true, false, false}));
+              (std::vector<bool>{false, false, true, true, true, true}));
+    expect_only_legal_presents();
+    EXPECT_EQ(error_output, "");
     // The system keys that are ours never reach the default handling (no beep).
     EXPECT_EQ(count_events("default 0x0104"), 0);
     EXPECT_EQ(count_events("default 0x0106"), 0);
+}
+
+TEST_F(ShowOptionsRun, AfterEveryResetTheDeviceIsSetUpAgainBeforeTheNextFrame)
+{
+    fake::audio.active_ticks = 4;
+    post_at_tick(1, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
+    post_at_tick(2, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
+    EXPECT_EQ(run(nullptr), 0);
+
+    // The calls that set the device up at start-up (the layer's attach and
+    // the scene's start-up states), and those between each Reset and the
+    // next frame, are the same: Reset takes every state back to its default.
+    const std::vector<DeviceCall>& calls = device().calls();
+    const auto first_frame = std::find_if(calls.begin(), calls.end(), [](const DeviceCall& c) {
+        return std::holds_alternative<call::BeginScene>(c);
+    });
+    const std::vector<DeviceCall> start_up(calls.begin(), first_frame);
+    ASSERT_FALSE(start_up.empty());
+    int resets_seen = 0;
+    for (auto at = calls.begin(); at != calls.end(); ++at) {
+        if (!std::holds_alternative<call::Reset>(*at)) {
+            continue;
+        }
+        ++resets_seen;
+        const auto next_frame = std::find_if(at, calls.end(), [](const DeviceCall& c) {
+            return std::holds_alternative<call::BeginScene>(c);
+        });
+        EXPECT_EQ(std::vector<DeviceCall>(at + 1, next_frame), start_up);
+    }
+    EXPECT_EQ(resets_seen, 2);
+}
+
+TEST_F(ShowOptionsRun, AWindowResizedByHandKeepsTheShowsShape)
+{
+    fake::audio.active_ticks = 4;
+    fake::audio.on_tick = [](int tick) {
+        if (tick == 2) {
+            fake::windowing.rect = RECT{100, 100, 100 + 16 + 600, 100 + 39 + 600};  // dragged
+        }
+    };
+    EXPECT_EQ(run(nullptr), 0);
+    EXPECT_EQ(resets(), (Lines{"Reset(600x340, D3DSWAPEFFECT_COPY=3, windowed=1)"}));
+    EXPECT_EQ(presents_with_destination(), (std::vector<bool>{false, false, true, true}));
+    expect_only_legal_presents();
+}
+
+TEST_F(ShowOptionsRun, AFramedShowFollowsEverySwitchWithAResetOfItsOwnSize)
+{
+    fake::audio.active_ticks = 6;
+    post_at_tick(1, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
+    post_at_tick(3, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
+    EXPECT_EQ(run("--window 800x450"), 0);
+    EXPECT_EQ(device_creation().params.SwapEffect, D3DSWAPEFFECT_COPY);
+    EXPECT_EQ(device_creation().params.BackBufferWidth, 794u);
+    EXPECT_EQ(resets(), (Lines{"Reset(1906x1080, D3DSWAPEFFECT_COPY=3, windowed=1)",
+                               "Reset(794x450, D3DSWAPEFFECT_COPY=3, windowed=1)"}));
+    EXPECT_EQ(presents_with_destination(), (std::vector<bool>(6, true)));
+    expect_only_legal_presents();
+}
+
+TEST_F(ShowOptionsRun, AFailedResetEndsTheShowAndAFailedPresentIsSaidOnce)
+{
+    fake::audio.active_ticks = 1000;
+    fake::direct3d.on_device = [](RecordingDevice& created) {
+        created.set_reset_result(D3DERR_INVALIDCALL);
+        created.set_present_result(E_FAIL);
+    };
+    post_at_tick(3, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
+    EXPECT_EQ(run(nullptr), 1);
+    EXPECT_EQ(error_output,
+              "demo: Present failed (0x80004005); the picture may not be shown\n"
+              "demo: cannot resize the picture: Reset failed, 0x8876086C\n");
+    EXPECT_EQ(count_events("tick"), 5) << "no frame is drawn after the failed Reset";
+    EXPECT_EQ(fake::audio.free_calls, 1);
+    EXPECT_EQ(device().references().release_calls(), 1);
 }
 
 TEST_F(ShowOptionsRun, HelpShowsTheOptionsAndStartsNothing)

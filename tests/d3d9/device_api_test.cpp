@@ -263,6 +263,76 @@ TEST_F(WindowDevice, TheBackBufferTakesTheClientSizeAndPresents)
     EXPECT_EQ(device->Release(), 0u);
 }
 
+// Direct3D 9 takes Present's rectangles on a copy swap chain only, and
+// Reset changes the swap chain: new buffers of the asked size, every state
+// back to its default, the textures still good.
+TEST_F(WindowDevice, RectanglesNeedACopySwapChainWhichResetCanGive)
+{
+    D3DPRESENT_PARAMETERS params = demo_parameters();
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(factory_->CreateDevice(0, D3DDEVTYPE_HAL, window_,
+                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device),
+              D3D_OK)
+        << host_d3d9::last_error();
+    const RECT left_half{0, 0, 48, 40};
+    EXPECT_EQ(device->Present(nullptr, &left_half, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(&left_half, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+    IDirect3DTexture9* green = nullptr;
+    ASSERT_EQ(
+        host_d3d9::create_texture_from_dds(
+            device, dds_files::file(1, 1, 0, dds_files::kA8R8G8B8, dds_files::words32({kGreen})),
+            &green),
+        D3D_OK);
+    ASSERT_EQ(device->SetFVF(0x152), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, green), D3D_OK);
+
+    D3DPRESENT_PARAMETERS copy = demo_parameters();
+    copy.SwapEffect = D3DSWAPEFFECT_COPY;
+    copy.BackBufferWidth = 32;
+    copy.BackBufferHeight = 16;
+    ASSERT_EQ(device->Reset(&copy), D3D_OK) << host_d3d9::last_error();
+    EXPECT_EQ(host_d3d9::back_buffer_size(device).width, 32u);
+    EXPECT_EQ(host_d3d9::back_buffer_size(device).height, 16u);
+    EXPECT_EQ(copy.BackBufferFormat, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(device->Present(nullptr, &left_half, nullptr, nullptr), D3D_OK);
+
+    // The vertex format and the lighting are back to their defaults: no
+    // draw until a format is set, and lit (black) until lighting is off.
+    const Vertex quad[] = {
+        vertex(-0.5f, -0.5f, 0.5f, 0xffffffff), vertex(31.5f, -0.5f, 0.5f, 0xffffffff),
+        vertex(-0.5f, 15.5f, 0.5f, 0xffffffff), vertex(31.5f, 15.5f, 0.5f, 0xffffffff)};
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)),
+              D3DERR_INVALIDCALL);
+    const D3DMATRIX projection = screen_projection(32, 16);
+    ASSERT_EQ(device->SetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
+    ASSERT_EQ(device->SetFVF(0x152), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kRed, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    std::vector<uint8_t> image(32 * 16 * 4);
+    ASSERT_EQ(host_d3d9::read_back_buffer(device, image), D3D_OK);
+    EXPECT_EQ((Pixel{image[0], image[1], image[2], image[3]}), rgba(0xff000000));
+
+    // The texture was unbound by Reset, and is still there to bind again.
+    ASSERT_EQ(device->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, green), D3D_OK);
+    ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    ASSERT_EQ(host_d3d9::read_back_buffer(device, image), D3D_OK);
+    EXPECT_EQ((Pixel{image[0], image[1], image[2], image[3]}), rgba(kGreen));
+
+    // Back to the discard swap effect and the client area's size.
+    D3DPRESENT_PARAMETERS discard = demo_parameters();
+    ASSERT_EQ(device->Reset(&discard), D3D_OK);
+    EXPECT_EQ(discard.BackBufferWidth, 96u);
+    EXPECT_EQ(discard.BackBufferHeight, 40u);
+    EXPECT_EQ(device->Present(nullptr, &left_half, nullptr, nullptr), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->Reset(nullptr), D3DERR_INVALIDCALL);
+
+    EXPECT_EQ(green->Release(), 0u);
+    EXPECT_EQ(device->Release(), 0u);
+}
+
 // Once its window is gone a device's context cannot be made current, and
 // its texture's GL name must not be deleted in whichever context is current:
 // here another device's, whose own texture has the same name.

@@ -332,15 +332,20 @@ TEST_P(Windowing, StylesAndPlacementFollowTheWin32Calls)
     HWND window = make_window();
     ASSERT_NE(window, nullptr);
     SDL_Window* sdl = host_sdl_window(window);
-    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE), static_cast<LONG>(WS_OVERLAPPEDWINDOW));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE), LONG_PTR{WS_OVERLAPPEDWINDOW});
     ShowWindow(window, SW_SHOWDEFAULT);
-    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE),
-              static_cast<LONG>(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    EXPECT_EQ(GetWindowLongPtrA(window, GWL_STYLE), LONG_PTR{WS_OVERLAPPEDWINDOW | WS_VISIBLE});
 
     RECT rect{};
     ASSERT_TRUE(GetClientRect(window, &rect));
     EXPECT_EQ(rect.right, 960);
     EXPECT_EQ(rect.bottom, 544);
+    // The frame is outside the window's rectangle: asking for a client area
+    // of a size asks for a window of that size.
+    RECT outer{0, 0, 640, 360};
+    ASSERT_TRUE(AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE));
+    EXPECT_EQ(outer.right - outer.left, 640);
+    EXPECT_EQ(outer.bottom - outer.top, 360);
 
     // Borderless over the whole display: SDL's desktop fullscreen.
     MONITORINFO monitor{};
@@ -348,8 +353,8 @@ TEST_P(Windowing, StylesAndPlacementFollowTheWin32Calls)
     ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
     const RECT area = monitor.rcMonitor;
     ASSERT_GT(area.right - area.left, 0);
-    EXPECT_EQ(SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP | WS_VISIBLE)),
-              static_cast<LONG>(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    EXPECT_EQ(SetWindowLongPtrA(window, GWL_STYLE, LONG_PTR{WS_POPUP | WS_VISIBLE}),
+              LONG_PTR{WS_OVERLAPPEDWINDOW | WS_VISIBLE});
     ASSERT_TRUE(SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left,
                              area.bottom - area.top, SWP_FRAMECHANGED | SWP_NOOWNERZORDER));
     // (The frame itself is the X11 driver's: the Xvfb tests see it go.)
@@ -357,7 +362,7 @@ TEST_P(Windowing, StylesAndPlacementFollowTheWin32Calls)
               static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP));
 
     // Framed again, at a place of its own.
-    SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    SetWindowLongPtrA(window, GWL_STYLE, LONG_PTR{WS_OVERLAPPEDWINDOW | WS_VISIBLE});
     ASSERT_TRUE(
         SetWindowPos(window, HWND_TOP, 100, 100, 640, 360, SWP_FRAMECHANGED | SWP_NOOWNERZORDER));
     EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);

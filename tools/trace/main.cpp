@@ -8,6 +8,11 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "gu/gu.h"
 #include "host/recording/call_format.h"
 #include "host/recording/recording_device.h"
@@ -112,6 +117,10 @@ void print_calls(const RecordingDevice& device)
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // Lines end in "\n" on every build, so that traces compare byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     bool with_setup = false;
     const char* position_text = nullptr;
     for (int i = 1; i < argc; ++i) {

@@ -143,15 +143,20 @@ HRESULT GlDevice::create(IDirect3D9* factory, HWND window, D3DPRESENT_PARAMETERS
     }
     created->factory_ = factory;
     factory->AddRef();
-    // Like Direct3D, report the sizes and format that were chosen.
-    params->BackBufferWidth = created->width_;
-    params->BackBufferHeight = created->height_;
+    created->report_back_buffer(params);
+    *device = created;
+    return D3D_OK;
+}
+
+// Like Direct3D, reports the sizes and format that were chosen.
+void GlDevice::report_back_buffer(D3DPRESENT_PARAMETERS* params) const
+{
+    params->BackBufferWidth = width_;
+    params->BackBufferHeight = height_;
     if (params->BackBufferFormat == D3DFMT_UNKNOWN) {
         params->BackBufferFormat = D3DFMT_X8R8G8B8;
     }
     params->BackBufferCount = std::max<UINT>(params->BackBufferCount, 1);
-    *device = created;
-    return D3D_OK;
 }
 
 HRESULT GlDevice::initialise(HWND window, const D3DPRESENT_PARAMETERS& params)
@@ -175,13 +180,14 @@ HRESULT GlDevice::initialise(HWND window, const D3DPRESENT_PARAMETERS& params)
     GLint max_renderbuffer = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_renderbuffer);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size_);
-    if (width_ > static_cast<uint32_t>(max_renderbuffer) ||
-        height_ > static_cast<uint32_t>(max_renderbuffer)) {
+    max_renderbuffer_size_ = static_cast<uint32_t>(std::max(max_renderbuffer, 0));
+    if (width_ > max_renderbuffer_size_ || height_ > max_renderbuffer_size_) {
         set_last_error("a " + std::to_string(width_) + " x " + std::to_string(height_) +
                        " back buffer is larger than OpenGL's limit of " +
                        std::to_string(max_renderbuffer));
         return D3DERR_NOTAVAILABLE;
     }
+    swap_effect_ = params.SwapEffect;
 
     if (!create_framebuffer(params.BackBufferFormat, params.EnableAutoDepthStencil != 0,
                             params.AutoDepthStencilFormat)) {
@@ -225,6 +231,62 @@ HRESULT GlDevice::initialise(HWND window, const D3DPRESENT_PARAMETERS& params)
         set_last_error("OpenGL error " + std::to_string(error) + " while setting up the device");
         return D3DERR_NOTAVAILABLE;
     }
+    return D3D_OK;
+}
+
+HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* params)
+{
+    if (params == nullptr || !make_current()) {
+        return D3DERR_INVALIDCALL;
+    }
+    const bool offscreen = surface_offscreen(surface_);
+    if (offscreen && (params->BackBufferWidth == 0 || params->BackBufferHeight == 0)) {
+        set_last_error("an offscreen device needs BackBufferWidth and BackBufferHeight");
+        return D3DERR_INVALIDCALL;
+    }
+    const SurfaceSize window_size = offscreen ? SurfaceSize{0, 0} : surface_drawable_size(surface_);
+    const uint32_t width =
+        params->BackBufferWidth != 0 ? params->BackBufferWidth : window_size.width;
+    const uint32_t height =
+        params->BackBufferHeight != 0 ? params->BackBufferHeight : window_size.height;
+    if (width == 0 || height == 0 || width > max_renderbuffer_size_ ||
+        height > max_renderbuffer_size_) {
+        set_last_error("a " + std::to_string(width) + " x " + std::to_string(height) +
+                       " back buffer cannot be made (OpenGL's limit is " +
+                       std::to_string(max_renderbuffer_size_) + ")");
+        return D3DERR_INVALIDCALL;
+    }
+
+    // As Direct3D's Reset: new buffers, and every state back to its default;
+    // textures (all of them managed here) stay.
+    if (GlTexture* bound = std::exchange(texture_, nullptr); bound != nullptr) {
+        bound->unbind();
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteRenderbuffers(1, &color_buffer_);
+    glDeleteRenderbuffers(1, &depth_buffer_);
+    glDeleteFramebuffers(1, &framebuffer_);
+    color_buffer_ = depth_buffer_ = framebuffer_ = 0;
+    has_depth_ = has_stencil_ = false;
+    width_ = width;
+    height_ = height;
+    if (!create_framebuffer(params->BackBufferFormat, params->EnableAutoDepthStencil != 0,
+                            params->AutoDepthStencilFormat)) {
+        set_last_error("the OpenGL driver cannot make the back buffer");
+        return D3DERR_NOTAVAILABLE;
+    }
+    glViewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
+    clip_adjust_ = clip_adjustment(width_, height_);
+    row_.resize(size_t{width_} * 4);
+    in_scene_ = false;
+    fvf_ = 0;
+    set_default_states(has_depth_);
+    ++versions_.transform;
+    ++versions_.fog;
+    ++versions_.alpha;
+    ++versions_.lighting;
+    swap_effect_ = params->SwapEffect;
+    report_back_buffer(params);
     return D3D_OK;
 }
 
@@ -347,8 +409,14 @@ HRESULT GlDevice::EndScene()
     return D3D_OK;
 }
 
-HRESULT GlDevice::Present(const RECT*, const RECT* dest_rect, HWND, const RGNDATA*)
+HRESULT GlDevice::Present(const RECT* source_rect, const RECT* dest_rect, HWND, const RGNDATA*)
 {
+    // Direct3D 9 takes rectangles only on a swap chain made with
+    // D3DSWAPEFFECT_COPY ("must be NULL unless the swap chain was created
+    // with D3DSWAPEFFECT_COPY"), and fails the call otherwise.
+    if ((source_rect != nullptr || dest_rect != nullptr) && swap_effect_ != D3DSWAPEFFECT_COPY) {
+        return D3DERR_INVALIDCALL;
+    }
     if (!make_current()) {
         return D3DERR_INVALIDCALL;
     }

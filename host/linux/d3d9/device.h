@@ -46,6 +46,7 @@ public:
     // IDirect3DDevice9
     ULONG AddRef() override;
     ULONG Release() override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
     HRESULT Present(const RECT* source_rect, const RECT* dest_rect, HWND dest_window_override,
                     const RGNDATA* dirty_region) override;
     HRESULT BeginScene() override;
@@ -82,6 +83,7 @@ private:
     ~GlDevice() = default;
 
     HRESULT initialise(HWND window, const D3DPRESENT_PARAMETERS& params);
+    void report_back_buffer(D3DPRESENT_PARAMETERS* params) const;
     bool create_framebuffer(D3DFORMAT back_buffer_format, bool depth, D3DFORMAT depth_format);
     void set_default_states(bool depth);
     void destroy();
@@ -108,6 +110,8 @@ private:
     bool has_depth_ = false;
     bool has_stencil_ = false;
     GLint max_texture_size_ = 0;
+    uint32_t max_renderbuffer_size_ = 0;
+    D3DSWAPEFFECT swap_effect_ = D3DSWAPEFFECT_DISCARD;
 
     GLuint framebuffer_ = 0;
     GLuint color_buffer_ = 0;

@@ -414,23 +414,23 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM l
     return 0;
 }
 
-LONG WINAPI GetWindowLongA(HWND handle, int index)
+LONG_PTR WINAPI GetWindowLongPtrA(HWND handle, int index)
 {
     const Window* window = find_window(handle);
     if (window == nullptr || index != GWL_STYLE) {
         return 0;
     }
     const bool shown = (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_SHOWN) != 0;
-    return static_cast<LONG>(window->style | (shown ? static_cast<DWORD>(WS_VISIBLE) : 0));
+    return static_cast<LONG_PTR>(window->style | (shown ? static_cast<DWORD>(WS_VISIBLE) : 0));
 }
 
-LONG WINAPI SetWindowLongA(HWND handle, int index, LONG value)
+LONG_PTR WINAPI SetWindowLongPtrA(HWND handle, int index, LONG_PTR value)
 {
     Window* window = find_window(handle);
     if (window == nullptr || index != GWL_STYLE) {
         return 0;
     }
-    const LONG previous = GetWindowLongA(handle, index);
+    const LONG_PTR previous = GetWindowLongPtrA(handle, index);
     // As on Windows, the frame changes with the next SetWindowPos (SWP_FRAMECHANGED).
     window->style = static_cast<DWORD>(value) & ~static_cast<DWORD>(WS_VISIBLE);
     return previous;
@@ -484,6 +484,13 @@ BOOL WINAPI GetWindowRect(HWND handle, RECT* rect)
     SDL_GetWindowSize(window->sdl, &width, &height);
     *rect = RECT{x, y, x + width, y + height};
     return TRUE;
+}
+
+BOOL WINAPI AdjustWindowRect(RECT* rect, DWORD, BOOL)
+{
+    // The frame is the window manager's, outside the window's rectangle: a
+    // window's rectangle is its client area, whatever its style.
+    return rect != nullptr ? TRUE : FALSE;
 }
 
 BOOL WINAPI GetClientRect(HWND handle, RECT* rect)

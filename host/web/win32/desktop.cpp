@@ -16,7 +16,7 @@
 
 namespace {
 
-LONG window_style = 0;
+LONG_PTR window_style = 0;
 int cursor_count = 0;
 const char stock_marker = 0;  // any distinct address makes a stock object
 
@@ -39,18 +39,24 @@ EM_JS(void, set_canvas_cursor, (const char* selector, int visible), {
 
 }  // namespace
 
-LONG WINAPI GetWindowLongA(HWND window, int index)
+LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index)
 {
     return host_canvas(window) != nullptr && index == GWL_STYLE ? window_style : 0;
 }
 
-LONG WINAPI SetWindowLongA(HWND window, int index, LONG value)
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value)
 {
-    const LONG previous = GetWindowLongA(window, index);
+    const LONG_PTR previous = GetWindowLongPtrA(window, index);
     if (host_canvas(window) != nullptr && index == GWL_STYLE) {
         window_style = value;
     }
     return previous;
+}
+
+BOOL WINAPI AdjustWindowRect(RECT* rect, DWORD, BOOL)
+{
+    // The canvas has no frame: its rectangle is its client area.
+    return rect != nullptr ? TRUE : FALSE;
 }
 
 BOOL WINAPI SetWindowPos(HWND window, HWND, int, int, int, int, UINT)
