@@ -179,7 +179,7 @@ void build_leaf_quads()
     std::memcpy(leaf_records, kLeafQuads, sizeof leaf_records);
 }
 
-int32_t scene_init()
+void set_startup_states()
 {
     gu_depth_func(GU_LEQUAL);
     gu_enable(GU_DEPTH_TEST);
@@ -187,6 +187,11 @@ int32_t scene_init()
     gu_enable(GU_CULL_FACE);
     gu_front_face(GU_CW);
     gu_disable(GU_TEXTURE_2D);
+}
+
+int32_t scene_init()
+{
+    set_startup_states();
     build_trunk();
     // Grass before stars: the order decides which random values each receives.
     build_grass();
