@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "gu/gu.h"
+#include "math/power.h"
 #include "math/trig.h"
 #include "scene/scene.h"
 
@@ -64,7 +65,7 @@ constexpr float kTaper = 0.12f - 0.075f;
 // Radius at height parameter h (0 at the bottom, 1 at the top).
 float trunk_radius(float h)
 {
-    return 0.12f - (1.0f - std::pow(1.0f - h, 4.0f)) * kTaper;
+    return 0.12f - (1.0f - portable_pow4(1.0f - h)) * kTaper;
 }
 
 SceneVertex trunk_record(float u, float h, float radius, float theta)
