@@ -34,20 +34,20 @@ ShowOptions options;
 bool fullscreen = false;
 RECT windowed_rect{};
 
-// How the back buffer reaches the window. Without options the device is
-// made as it always was: the back buffer takes the client area's size and
-// Present stretches it over the whole client area (the discard swap effect,
-// no rectangles). Once the picture must keep its shape in a client area of
-// another shape or size (--fullscreen, --window, Alt-Enter, a window resized
-// by hand) the device is framed: the copy swap effect, the only one on which
-// Direct3D 9 accepts Present's destination rectangle, a back buffer of the
-// show's shape at the size it is shown, and black bars around it. A device
-// made unframed becomes framed through Reset; a framed one follows the
-// client area's size through Reset.
+// How the picture fills the window. The device is always made as it always
+// was: the discard swap effect, the back buffer at the client area's size,
+// Present with no rectangles. Without options the scene is drawn over the
+// whole back buffer, stretched as the client area's shape may have it. Once
+// the picture must keep its shape (--fullscreen, --window, or a client area
+// whose size changes: Alt-Enter, a window resized by hand) it is framed: the
+// scene is drawn into the viewport of the show's shape in the middle of the
+// back buffer, and the bars around it are cleared black in every frame.
+// When the client area's size changes, Reset gives the back buffer the new
+// size. (Direct3D 9 takes Present's destination rectangle only on a copy
+// swap chain; Wine shows a window whose discard swap chain was reset to a
+// copy one every other frame black. A viewport needs neither.)
 bool framed = false;
-LONG unframed_width = 0;  // the client area the unframed back buffer was made for
-LONG unframed_height = 0;
-UINT back_buffer_width = 0;  // the framed back buffer
+UINT back_buffer_width = 0;
 UINT back_buffer_height = 0;
 bool present_failure_reported = false;
 
@@ -140,36 +140,22 @@ void set_fullscreen(bool on)
     fullscreen = on;
 }
 
-// Where a framed back buffer goes in the window: the centred rectangle of
-// the show's shape, as large as the client area allows.
-ShowFrame client_frame()
-{
-    RECT client{};
-    GetClientRect(window, &client);
-    return fit_show_frame(client.right - client.left, client.bottom - client.top);
-}
-
-RECT show_rect()
-{
-    const ShowFrame frame = client_frame();
-    return RECT{frame.left, frame.top, frame.left + frame.width, frame.top + frame.height};
-}
-
-// The framed presentation parameters, for a back buffer of the given size.
-D3DPRESENT_PARAMETERS framed_parameters(UINT width, UINT height)
+// The presentation parameters the device is made with (the back buffer
+// takes the client area's size where the sizes are 0).
+D3DPRESENT_PARAMETERS presentation_parameters(UINT width, UINT height)
 {
     D3DPRESENT_PARAMETERS params{};
-    params.Windowed = TRUE;
-    params.SwapEffect = D3DSWAPEFFECT_COPY;
     params.BackBufferWidth = width;
     params.BackBufferHeight = height;
+    params.Windowed = TRUE;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
     params.EnableAutoDepthStencil = TRUE;
     params.AutoDepthStencilFormat = D3DFMT_D16;
     return params;
 }
 
-// Gives the device a framed back buffer of the size the client area now
-// shows, if it has not got one. Reset returns every device state to its
+// Gives the back buffer the client area's size when that has changed, and
+// frames the picture from then on. Reset returns every device state to its
 // default and keeps the textures (D3DX makes them managed): the layer and
 // the scene's start-up states are set again, so the next frame is drawn
 // exactly as it would have been. False if the device could not be reset;
@@ -178,21 +164,12 @@ bool fit_back_buffer()
 {
     RECT client{};
     GetClientRect(window, &client);
-    const LONG width = client.right - client.left;
-    const LONG height = client.bottom - client.top;
-    if (width <= 0 || height <= 0) {
-        return true;  // minimised: nothing is shown, nothing to fit
+    const auto width = static_cast<UINT>(std::max<LONG>(client.right - client.left, 0));
+    const auto height = static_cast<UINT>(std::max<LONG>(client.bottom - client.top, 0));
+    if (width == 0 || height == 0 || (width == back_buffer_width && height == back_buffer_height)) {
+        return true;  // unchanged, or minimised: nothing is shown, nothing to fit
     }
-    if (!framed && width == unframed_width && height == unframed_height) {
-        return true;
-    }
-    const ShowFrame frame = fit_show_frame(width, height);
-    const auto frame_width = static_cast<UINT>(frame.width);
-    const auto frame_height = static_cast<UINT>(frame.height);
-    if (framed && frame_width == back_buffer_width && frame_height == back_buffer_height) {
-        return true;
-    }
-    D3DPRESENT_PARAMETERS params = framed_parameters(frame_width, frame_height);
+    D3DPRESENT_PARAMETERS params = presentation_parameters(width, height);
     const HRESULT result = device->Reset(&params);
     if (FAILED(result)) {
         char why[64];
@@ -202,24 +179,49 @@ bool fit_back_buffer()
         return false;
     }
     framed = true;
-    back_buffer_width = frame_width;
-    back_buffer_height = frame_height;
+    back_buffer_width = width;
+    back_buffer_height = height;
     gu_attach_device(device);
     set_startup_states();
     return true;
 }
 
+// A framed frame's first step: the bars around the show's picture cleared
+// black (with the whole back buffer as the viewport: Clear stops at the
+// viewport), then the picture's place as the viewport the scene draws in.
+void frame_the_picture()
+{
+    const ShowFrame frame =
+        fit_show_frame(static_cast<int>(back_buffer_width), static_cast<int>(back_buffer_height));
+    const auto left = static_cast<LONG>(frame.left);
+    const auto top = static_cast<LONG>(frame.top);
+    const auto right = static_cast<LONG>(frame.left + frame.width);
+    const auto bottom = static_cast<LONG>(frame.top + frame.height);
+    const auto full_width = static_cast<LONG>(back_buffer_width);
+    const auto full_height = static_cast<LONG>(back_buffer_height);
+    // Left and right bars, or top and bottom ones; none when the shape fits.
+    const D3DRECT bars[2] = {
+        top == 0 ? D3DRECT{0, 0, left, full_height} : D3DRECT{0, 0, full_width, top},
+        top == 0 ? D3DRECT{right, 0, full_width, full_height}
+                 : D3DRECT{0, bottom, full_width, full_height},
+    };
+    const D3DVIEWPORT9 whole{0, 0, back_buffer_width, back_buffer_height, 0.0f, 1.0f};
+    device->SetViewport(&whole);
+    if (left > 0 || top > 0 || right < full_width || bottom < full_height) {
+        device->Clear(2, bars, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    }
+    const D3DVIEWPORT9 picture{static_cast<DWORD>(frame.left),
+                               static_cast<DWORD>(frame.top),
+                               static_cast<DWORD>(frame.width),
+                               static_cast<DWORD>(frame.height),
+                               0.0f,
+                               1.0f};
+    device->SetViewport(&picture);
+}
+
 void present_frame()
 {
-    HRESULT result = D3D_OK;
-    if (framed) {
-        const RECT destination = show_rect();
-        const bool shown =
-            destination.right > destination.left && destination.bottom > destination.top;
-        result = device->Present(nullptr, shown ? &destination : nullptr, nullptr, nullptr);
-    } else {
-        result = device->Present(nullptr, nullptr, nullptr, nullptr);
-    }
+    const HRESULT result = device->Present(nullptr, nullptr, nullptr, nullptr);
     if (FAILED(result) && !present_failure_reported) {
         std::fprintf(stderr, "demo: Present failed (0x%08X); the picture may not be shown\n",
                      static_cast<unsigned>(result));
@@ -333,22 +335,12 @@ HRESULT create_device(HWND target_window)
         return E_FAIL;
     }
 
-    D3DPRESENT_PARAMETERS params{};
-    params.Windowed = TRUE;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.EnableAutoDepthStencil = TRUE;
-    params.AutoDepthStencilFormat = D3DFMT_D16;
-    if (framed) {
-        const ShowFrame frame = client_frame();
-        back_buffer_width = static_cast<UINT>(std::max(frame.width, 1));
-        back_buffer_height = static_cast<UINT>(std::max(frame.height, 1));
-        params = framed_parameters(back_buffer_width, back_buffer_height);
-    } else {
-        RECT client{};
-        GetClientRect(target_window, &client);
-        unframed_width = client.right - client.left;
-        unframed_height = client.bottom - client.top;
-    }
+    D3DPRESENT_PARAMETERS params = presentation_parameters(0, 0);
+    // The size the back buffer takes; Reset follows the client area from here.
+    RECT client{};
+    GetClientRect(target_window, &client);
+    back_buffer_width = static_cast<UINT>(std::max<LONG>(client.right - client.left, 0));
+    back_buffer_height = static_cast<UINT>(std::max<LONG>(client.bottom - client.top, 0));
     const HRESULT result =
         factory->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, target_window,
                               D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device);
@@ -381,6 +373,9 @@ void frame_tick()
         return;
     }
     if (SUCCEEDED(device->BeginScene())) {
+        if (framed) {
+            frame_the_picture();
+        }
         render_frame();
         device->EndScene();
     }
@@ -414,16 +409,6 @@ LRESULT CALLBACK window_proc(HWND target_window, UINT message, WPARAM wparam, LP
     case WM_SYSCHAR:
         if (wparam == '\r') {
             return 0;  // Alt-Enter is ours: no beep for a menu the window lacks
-        }
-        break;
-    case WM_ERASEBKGND:
-        if (framed) {
-            // The bars around the picture; Present draws the rest.
-            RECT client{};
-            GetClientRect(target_window, &client);
-            FillRect(reinterpret_cast<HDC>(wparam), &client,
-                     static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-            return 1;
         }
         break;
     default:

@@ -24,6 +24,7 @@ public:
     HRESULT EndScene() override { return D3D_OK; }
     HRESULT Clear(DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override { return D3D_OK; }
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE, const D3DMATRIX*) override { return D3D_OK; }
+    HRESULT SetViewport(const D3DVIEWPORT9*) override { return D3D_OK; }
     HRESULT LightEnable(DWORD, BOOL) override { return D3D_OK; }
     HRESULT SetRenderState(D3DRENDERSTATETYPE, DWORD) override { return D3D_OK; }
     HRESULT SetTexture(DWORD, IDirect3DBaseTexture9*) override { return D3D_OK; }

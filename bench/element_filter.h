@@ -54,6 +54,10 @@ public:
         return skips(Element::clear) ? D3D_OK
                                      : inner_->Clear(count, rects, flags, color, z, stencil);
     }
+    HRESULT SetViewport(const D3DVIEWPORT9* viewport) override
+    {
+        return inner_->SetViewport(viewport);
+    }
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override
     {
         return inner_->SetTransform(state, matrix);

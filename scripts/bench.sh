@@ -7,7 +7,9 @@
 #       (all five scenes), the median of five runs (a run's figure depends on
 #       where its static buffers land in physical memory): at most 1.5;
 #   (b) frames per second of the native build over demo.exe's renderer under
-#       Wine, on the same 40 frames at 960 x 544, each frame finished by
+#       Wine (the 32-bit build where this machine runs 32-bit programs, the
+#       64-bit build on Wine's 64-bit loader otherwise; the script says
+#       which), on the same 40 frames at 960 x 544, each frame finished by
 #       reading the back buffer into memory, both on Mesa llvmpipe (native:
 #       offscreen through EGL; Wine: under Xvfb); three rounds of native then
 #       Wine, the median of the rounds' ratios: at least 2.0;
@@ -27,9 +29,10 @@
 # It builds what it needs (the native preset, the Windows preset for (b), the
 # web preset for (d)).
 #
-# Usage: scripts/bench.sh [--native-build DIR] [--windows-build DIR] [--no-wine] [--no-web]
+# Usage: scripts/bench.sh [--native-build DIR] [--windows x86|x64] [--no-wine] [--no-web]
 #   --native-build DIR   native build to use (default build/native)
-#   --windows-build DIR  Windows build for demo-probe.exe (default build/windows)
+#   --windows x86|x64    the Windows build for demo-probe.exe: build/windows or
+#                        build/windows64 (default: x86 where it can run, else x64)
 #   --no-wine            skip (b)'s Wine side (no mingw-w64, Wine or Xvfb here)
 #   --no-web             skip (d) (no Emscripten or Chromium here)
 # The figures are only meaningful on an otherwise idle machine: the load
@@ -38,7 +41,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 native_build=$root/build/native
-windows_build=$root/build/windows
+windows_arch=
 with_wine=1
 with_web=1
 
@@ -49,7 +52,7 @@ source "$root/scripts/messages.sh"
 while [[ $# -gt 0 ]]; do
     case $1 in
     --native-build) native_build=$(realpath -m "$2"); shift 2 ;;
-    --windows-build) windows_build=$(realpath -m "$2"); shift 2 ;;
+    --windows) windows_arch=$2; shift 2 ;;
     --no-wine) with_wine=0; shift ;;
     --no-web) with_web=0; shift ;;
     -h | --help) usage; exit 0 ;;
@@ -73,21 +76,34 @@ build_native() {
         fail "the native build failed; see $native_build/bench-build.log"
 }
 
+# Picks the Windows build (b) measures and Wine's loader for it: installed
+# is not enough, a kernel without 32-bit support cannot start Wine's 32-bit
+# loader ("Exec format error"), and runs the 64-bit build instead.
 wine_ready() {
-    for tool in wine wineserver wineboot xvfb-run i686-w64-mingw32-g++; do
-        command -v "$tool" >/dev/null || return 1
+    local arch compiler
+    for arch in ${windows_arch:-x86 x64}; do
+        compiler=i686-w64-mingw32-g++
+        [[ $arch == x64 ]] && compiler=x86_64-w64-mingw32-g++
+        command -v "$compiler" >/dev/null || continue
+        if wine_loader=$("$root/scripts/wine-can-run.sh" "$arch" 2>/dev/null); then
+            windows_arch=$arch
+            return 0
+        fi
     done
-    # Installed is not enough: a kernel without 32-bit support cannot start
-    # Wine's 32-bit loader ("Exec format error").
-    wine --version >/dev/null 2>&1
+    return 1
 }
 
 build_windows() {
+    windows_preset=windows
+    wine_arch=win32
+    if [[ $windows_arch == x64 ]]; then
+        windows_preset=windows64
+        wine_arch=win64
+    fi
+    windows_build=$root/build/$windows_preset
     if [[ ! -f $windows_build/CMakeCache.txt ]]; then
         say "configuring $windows_build"
-        cmake -S "$root" -B "$windows_build" \
-            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
-            -DCMAKE_BUILD_TYPE=Release -DDEMO_BUILD_TESTS=OFF -DDEMO_BUILD_BENCHMARKS=OFF >/dev/null
+        (cd "$root" && cmake --preset "$windows_preset" >/dev/null)
     fi
     say "building demo-probe.exe in $windows_build"
     cmake --build "$windows_build" -j "$(nproc)" --target demo-probe \
@@ -117,8 +133,8 @@ if [[ $with_wine -eq 1 ]]; then
     if wine_ready; then
         build_windows
     else
-        say "no working Wine, Xvfb or mingw-w64 here (scripts/install-deps.sh --windows; Wine needs" \
-            "a kernel that runs 32-bit programs): (b) is native only"
+        say "no working Wine, Xvfb or mingw-w64 here (scripts/install-deps.sh --windows):" \
+            "(b) is native only"
         with_wine=0
     fi
 fi
@@ -166,20 +182,22 @@ native_run() {
 native_renderer=$(sed -n 's/^RENDERER //p' <<<"$(native_run)")
 wine_renderer="not measured"
 if [[ $with_wine -eq 1 ]]; then
-    export WINEPREFIX=$work/wine-prefix WINEARCH=win32 WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    say "(b) measures the $windows_arch build ($windows_build) on $wine_loader"
+    export WINEPREFIX=$work/wine-prefix-$windows_arch WINEARCH=$wine_arch WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER=$wine_loader
     if [[ ! -f $WINEPREFIX/system.reg ]]; then
         say "making the Wine prefix $WINEPREFIX"
-        wineboot -u >/dev/null 2>&1
+        "$wine_loader" wineboot.exe -u >/dev/null 2>&1
         wineserver -w
         # Without a window manager, a managed window takes 2 s to be destroyed.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        "$wine_loader" reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+            >/dev/null 2>&1
         wineserver -w
     fi
     probe=$windows_build/tools/probe/demo-probe.exe
     run_probe() {
         (cd "$assets" && timeout 900 xvfb-run -a -n 160 -s "-screen 0 1280x1024x24" \
-            wine "$probe" "$@") || true
+            "$wine_loader" "$probe" "$@") || true
         wineserver -k 2>/dev/null || true
     }
     # Which OpenGL renderer Wine's Direct3D runs on, from its trace of one frame.
@@ -278,6 +296,7 @@ verdict() { awk -v v="$1" -v t="$2" -v op="$3" 'BEGIN {
 echo
 echo "Machine: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores; load $(load)"
 echo "Native renderer: $native_renderer; under Wine: $wine_renderer; in Chromium: $web_renderer"
+[[ $with_wine -eq 1 ]] && echo "(b)'s Windows build: $windows_arch ($windows_build), on $wine_loader"
 echo
 printf '%-44s %-26s %-8s %-7s %s\n' "figure" "measured" "ratio" "target" "result"
 printf '%-44s %-26s %-8s %-7s %s\n' \

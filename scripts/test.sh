@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
-#   1. the native build with its unit, device and end-to-end tests, the
-#      Windows build under Wine, and the web build in Chromium and Node.js;
+#   1. the native build with its unit, device and end-to-end tests, both
+#      Windows builds under Wine (the 32-bit one where this machine runs
+#      32-bit programs), and the web build in Chromium and Node.js;
 #   2. the sanitizer build (address, leak, undefined behaviour): every native
 #      test again, then a capture of the whole show;
 #   3. each fuzzer (DDS textures, MP3 streams) for a minute.
@@ -14,9 +15,11 @@ cmake --build --preset native -j "$(nproc)"
 cmake --preset web >/dev/null
 cmake --build --preset web -j "$(nproc)"
 ctest --preset native -j "$(nproc)"
-if ! why=$(scripts/wine-can-run.sh 2>&1); then
-    echo "test: the Windows build was cross-compiled but not run under Wine: $why" >&2
-fi
+for arch in x86 x64; do
+    if ! why=$(scripts/wine-can-run.sh "$arch" 2>&1 >/dev/null); then
+        echo "test: the $arch Windows build was cross-compiled and checked, but not run under Wine: $why" >&2
+    fi
+done
 
 scripts/sanitize.sh
 scripts/fuzz.sh 60

@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# The Windows build, run under Wine and Xvfb. Called by CTest (tests/windows),
-# one command per test:
-#   setup                     cross-builds build/windows (the "windows" preset) when
-#                             needed, makes the Wine prefix and the test assets
+# A Windows build, run under Wine and Xvfb. Called by CTest (tests/windows),
+# one command per test, for either build:
+#   wine-tests.sh x86 COMMAND   the 32-bit build (build/windows, the "windows"
+#                               preset), on Wine's 32-bit loader in a win32 prefix
+#   wine-tests.sh x64 COMMAND   the 64-bit build (build/windows64, "windows64"),
+#                               on Wine's 64-bit loader in a win64 prefix, which
+#                               needs no 32-bit support from the machine
+# Commands:
+#   setup                     cross-builds the build when needed, makes the Wine
+#                             prefix and the test assets
 #   demo-plays-to-the-end     demo.exe with a short track exits 0 when the music ends
 #   demo-without-music-fails  demo.exe without demo.mp3 exits 1 and names the file
 #   demo-refuses-directories  demo.exe with a directory under a texture's name and
@@ -11,33 +17,53 @@
 #                             (demo-still) draw the same frames, within the tolerance
 #   dds-reader-matches-d3dx   without d3dx9_43.dll, our DDS reader loads the textures
 #                             (as shipped, uncompressed, without mip levels) as D3DX does
+#   trace-matches-native      demo-trace.exe prints, byte for byte, what the native
+#                             demo-trace prints, across the five scenes, both sides
+#                             of each boundary, the start, the end, negative positions
+#   archive-holds-its-files   the release ZIP (CPack, the preset's package target)
+#                             holds exactly its files; needs no Wine
 #   archive-runs-in-a-fresh-prefix
-#                             the release ZIP (CPack, the "windows" preset's package
-#                             target) holds exactly its files, and demo.exe unpacked
-#                             from it plays a short track to its end in a new Wine
-#                             prefix without d3dx9_43.dll
+#                             demo.exe unpacked from the release ZIP plays a short
+#                             track to its end in a new Wine prefix without
+#                             d3dx9_43.dll
 #   cleanup                   stops the prefix's Wine server
 # Environment: WINE_TESTS_WORK (work directory), DEMO_ASSETS_TOOL, DEMO_STILL_TOOL,
-# IMAGE_COMPARE_TOOL, DDS_UNCOMPRESSED_TOOL (native tools); the defaults are those
-# of build/native.
+# DEMO_TRACE_TOOL, IMAGE_COMPARE_TOOL, DDS_UNCOMPRESSED_TOOL (native tools); the
+# defaults are those of build/native.
 # Exits 77 (skipped) when Wine, Xvfb or the cross compiler is not installed, or
-# when this machine cannot run 32-bit programs (scripts/wine-can-run.sh).
+# when this machine cannot run the build's programs (scripts/wine-can-run.sh:
+# a machine without IA-32 emulation runs the 64-bit build only).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-win_build=$root/build/windows
+arch=${1:-}
+case $arch in
+x86)
+    preset=windows
+    export WINEARCH=win32
+    ;;
+x64)
+    preset=windows64
+    export WINEARCH=win64
+    ;;
+esac
+win_build=$root/build/$preset
 native_build=$root/build/native
-work=${WINE_TESTS_WORK:-$native_build/tests/windows/wine}
+work=${WINE_TESTS_WORK:-$native_build/tests/windows/wine-$arch}
 assets_tool=${DEMO_ASSETS_TOOL:-$native_build/tools/make-assets/demo-assets}
 still_tool=${DEMO_STILL_TOOL:-$native_build/tools/still/demo-still}
+trace_tool=${DEMO_TRACE_TOOL:-$native_build/tools/trace/demo-trace}
 compare_tool=${IMAGE_COMPARE_TOOL:-$native_build/tests/windows/image-compare}
 uncompressed_tool=${DDS_UNCOMPRESSED_TOOL:-$native_build/tests/windows/dds-uncompressed}
 
 demo_exe=$win_build/app/demo.exe
 probe_exe=$win_build/tools/probe/demo-probe.exe
+trace_exe=$win_build/tools/trace/demo-trace.exe
+# Wine's loader for the build, set by require_wine (the "wine" command picks
+# the 32-bit loader whenever it is installed, even for a 64-bit program).
+wine=
 
 export WINEPREFIX=$work/prefix
-export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine's waveOut goes to ALSA; its null device stands in for a sound card.
@@ -96,8 +122,9 @@ fail() {
 }
 
 require_tools() {
-    local missing=()
-    for tool in i686-w64-mingw32-g++ cmake; do
+    local missing=() compiler=i686-w64-mingw32-g++
+    [[ $arch == x64 ]] && compiler=x86_64-w64-mingw32-g++
+    for tool in "$compiler" cmake; do
         command -v "$tool" >/dev/null || missing+=("$tool")
     done
     if [[ ${#missing[@]} -gt 0 ]]; then
@@ -106,13 +133,15 @@ require_tools() {
     fi
 }
 
-# Skips (77) where Wine cannot run the Windows build.
+# Skips (77) where Wine cannot run the build's programs.
 require_wine() {
     local why
-    if ! why=$("$root/scripts/wine-can-run.sh" 2>&1); then
+    if ! why=$("$root/scripts/wine-can-run.sh" "$arch" 2>&1 >/dev/null); then
         say "skipped: $why"
         exit 77
     fi
+    wine=$("$root/scripts/wine-can-run.sh" "$arch" 2>/dev/null)
+    export WINELOADER=$wine
 }
 
 # Runs a Windows program in a directory, on its own virtual screen; prints its
@@ -123,7 +152,7 @@ run_wine() {
     local status=0
     # Display numbers from 140 up, clear of other tests' xvfb-run (from 99).
     (cd "$dir" && timeout "$wine_timeout" xvfb-run -a -n 140 -s "-screen 0 1280x1024x24" \
-        wine "$@") || status=$?
+        "$wine" "$@") || status=$?
     wineserver -k 2>/dev/null || true
     return "$status"
 }
@@ -131,25 +160,27 @@ run_wine() {
 cross_build() {
     if [[ ! -f $win_build/CMakeCache.txt ]]; then
         say "configuring the Windows build in $win_build"
-        (cd "$root" && cmake --preset windows >/dev/null)
+        (cd "$root" && cmake --preset "$preset" >/dev/null)
     fi
     # Everything, so the Windows programs other tests run are current too.
     cmake --build "$win_build" -j "$(nproc)" >"$work/cross-build.log" 2>&1 ||
         fail "the Windows build failed; see $work/cross-build.log"
-    [[ -f $demo_exe && -f $probe_exe ]] ||
-        fail "the Windows build made no $demo_exe or $probe_exe; see $work/cross-build.log"
+    [[ -f $demo_exe && -f $probe_exe && -f $trace_exe ]] ||
+        fail "the Windows build made no $demo_exe, $probe_exe or $trace_exe; see $work/cross-build.log"
 }
 
 make_prefix() {
     if [[ -f $WINEPREFIX/system.reg ]]; then
         return
     fi
-    say "making the Wine prefix $WINEPREFIX"
-    wineboot -u >/dev/null 2>&1
+    say "making the Wine prefix $WINEPREFIX ($WINEARCH)"
+    "$wine" wineboot.exe -u >/dev/null 2>&1
     wineserver -w
     # Without a window manager, a managed window takes 2 s to be destroyed.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    "$wine" reg.exe add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        >/dev/null 2>&1
     wineserver -w
+    [[ -f $WINEPREFIX/system.reg ]] || fail "Wine made no prefix in $WINEPREFIX"
 }
 
 make_assets() {
@@ -186,6 +217,7 @@ cmd_setup() {
     # The cross build is checked wherever it can be made, Wine or not.
     cross_build
     require_wine
+    export WINELOADER=$wine
     make_prefix
     make_assets
     say "ready: $demo_exe, $probe_exe, prefix and assets in $work"
@@ -323,21 +355,39 @@ cmd_dds_reader_matches_d3dx() {
     [[ $failed -eq 0 ]] || fail "our DDS reader and D3DX load different textures"
 }
 
-cmd_archive_runs_in_a_fresh_prefix() {
-    require_setup
-    (cd "$root" && cmake --build --preset windows --target package) >"$work/package.log" 2>&1 ||
+# The release ZIP of the build, made when needed.
+archive_of_build() {
+    (cd "$root" && cmake --build --preset "$preset" --target package) >"$work/package.log" 2>&1 ||
         fail "the Windows archive could not be made; see $work/package.log"
     local archive
-    archive=$(ls -t "$win_build"/package/night-tree-*-windows-x86.zip 2>/dev/null | head -n 1)
-    [[ -n $archive ]] || fail "no archive in $win_build/package; see $work/package.log"
+    archive=$(ls -t "$win_build"/package/night-tree-*-windows-"$arch".zip 2>/dev/null | head -n 1)
+    [[ -n $archive ]] || fail "no night-tree-*-windows-$arch.zip in $win_build/package; see $work/package.log"
+    echo "$archive"
+}
 
-    local listed expected
+cmd_archive_holds_its_files() {
+    mkdir -p "$work"
+    local archive listed expected
+    archive=$(archive_of_build)
     listed=$(cd "$work" && cmake -E tar tf "$archive" | sed 's|^\./||' | grep -v '/$' | sort)
     expected=$(printf '%s\n' README.txt demo.exe demo.mp3 grass.dds ground.dds leaf.dds \
         screenshot.png tree.dds | sort)
     [[ $listed == "$expected" ]] ||
         fail "$archive holds:"$'\n'"$listed"$'\n'"instead of:"$'\n'"$expected"
+    # The program is the build's own, for its processor.
+    local dir=$work/archive-contents
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    (cd "$dir" && cmake -E tar xf "$archive")
+    cmp -s "$dir/demo.exe" "$demo_exe" || fail "the archive's demo.exe is not $demo_exe"
+    grep -q $'\r$' "$dir/README.txt" || fail "the archive's README.txt does not have Windows line ends"
+    say "$(basename "$archive") holds exactly its $(wc -l <<<"$listed") files"
+}
 
+cmd_archive_runs_in_a_fresh_prefix() {
+    require_setup
+    local archive
+    archive=$(archive_of_build)
     local dir=$work/archive
     rm -rf "$dir"
     mkdir -p "$dir"
@@ -361,6 +411,39 @@ cmd_archive_runs_in_a_fresh_prefix() {
     fi
 }
 
+# Music positions whose traces are compared: the start, every scene's first
+# and last byte and a few inside, the end of the music and past it, and
+# positions that the 32-bit clock sees as negative.
+trace_positions=(
+    0 4 1000000 1812960 3000000 5000000 6648552 6648556 6648560
+    8000000 8464680 9977244 9977248 9977252 11500000 13303872 13303876
+    13303880 15000000 16631028 16631032 16631036 17500000 18800000 19756812
+    19800000 4294967292 -4 -2147483648
+)
+
+cmd_trace_matches_native() {
+    require_setup
+    [[ -x $trace_tool ]] || fail "no native trace tool at $trace_tool"
+    local dir=$work/trace failed=0 pos
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    # One Wine session for all positions: the program runs once per position.
+    printf '%s\n' "${trace_positions[@]}" >"$dir/positions"
+    for pos in "${trace_positions[@]}"; do
+        "$trace_tool" "$pos" >"$dir/native-$pos.txt" || fail "demo-trace $pos failed"
+        (cd "$dir" && timeout "$wine_timeout" "$wine" "$trace_exe" "$pos" >"$dir/windows-$pos.txt") ||
+            fail "demo-trace.exe $pos failed"
+        if ! cmp -s "$dir/native-$pos.txt" "$dir/windows-$pos.txt"; then
+            say "position $pos: the traces differ (first difference below)"
+            diff "$dir/native-$pos.txt" "$dir/windows-$pos.txt" | head -n 4 >&2 || true
+            failed=1
+        fi
+    done
+    wineserver -k 2>/dev/null || true
+    [[ $failed -eq 0 ]] || fail "demo-trace.exe and demo-trace differ; traces in $dir"
+    say "demo-trace.exe ($arch) prints byte for byte what demo-trace prints at ${#trace_positions[@]} positions"
+}
+
 cmd_cleanup() {
     if command -v wineserver >/dev/null && [[ -d $WINEPREFIX ]]; then
         wineserver -k 2>/dev/null || true
@@ -368,13 +451,26 @@ cmd_cleanup() {
 }
 
 main() {
-    local command=${1:-}
+    if [[ $arch == -h || $arch == --help ]]; then
+        usage
+        return
+    fi
+    if [[ -z $preset ]]; then
+        usage >&2
+        exit 2
+    fi
+    local command=${2:-}
     case $command in
     setup | demo-plays-to-the-end | demo-without-music-fails | demo-refuses-directories | \
-        renderers-agree | dds-reader-matches-d3dx | archive-runs-in-a-fresh-prefix)
+        renderers-agree | dds-reader-matches-d3dx | trace-matches-native | \
+        archive-runs-in-a-fresh-prefix)
         require_tools
         [[ $command == setup ]] || require_wine
         "cmd_${command//-/_}"
+        ;;
+    archive-holds-its-files)
+        require_tools
+        cmd_archive_holds_its_files
         ;;
     cleanup) cmd_cleanup ;;
     -h | --help) usage ;;

@@ -253,6 +253,17 @@ std::string text_of(const call::Reset& c)
            ", windowed=" + std::to_string(c.windowed) + ")";
 }
 
+std::string text_of(const call::Viewport& c)
+{
+    if (!c.given) {
+        return "SetViewport(NULL)";
+    }
+    const D3DVIEWPORT9& v = c.viewport;
+    return "SetViewport(x=" + std::to_string(v.X) + ", y=" + std::to_string(v.Y) +
+           ", width=" + std::to_string(v.Width) + ", height=" + std::to_string(v.Height) +
+           ", z=" + format_float(v.MinZ) + ".." + format_float(v.MaxZ) + ")";
+}
+
 std::string text_of(const call::Present& c)
 {
     return std::string("Present(") + (c.has_source_rect ? "rect" : "NULL") + ", " +
@@ -409,6 +420,10 @@ std::ostream& operator<<(std::ostream& out, const DeviceCall& device_call)
 
 namespace call {
 std::ostream& operator<<(std::ostream& out, const Reset& c)
+{
+    return out << text_of(c);
+}
+std::ostream& operator<<(std::ostream& out, const Viewport& c)
 {
     return out << text_of(c);
 }

@@ -35,6 +35,7 @@ std::string format_swap_effect(D3DSWAPEFFECT effect);
 std::ostream& operator<<(std::ostream& out, const DeviceCall& device_call);
 namespace call {
 std::ostream& operator<<(std::ostream& out, const Reset& c);
+std::ostream& operator<<(std::ostream& out, const Viewport& c);
 std::ostream& operator<<(std::ostream& out, const Present& c);
 std::ostream& operator<<(std::ostream& out, const BeginScene& c);
 std::ostream& operator<<(std::ostream& out, const EndScene& c);

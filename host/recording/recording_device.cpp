@@ -149,6 +149,13 @@ HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D
     return D3D_OK;
 }
 
+HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* viewport)
+{
+    calls_.push_back(
+        call::Viewport{viewport != nullptr ? *viewport : D3DVIEWPORT9{}, viewport != nullptr});
+    return viewport != nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix)
 {
     call::Transform transform{state, {}};

@@ -78,6 +78,16 @@ struct Transform {
     bool operator==(const Transform&) const = default;
 };
 
+struct Viewport {
+    D3DVIEWPORT9 viewport;  // zero when none was given
+    bool given;
+    bool operator==(const Viewport& other) const
+    {
+        return given == other.given &&
+               std::memcmp(&viewport, &other.viewport, sizeof viewport) == 0;
+    }
+};
+
 struct LightEnable {
     DWORD index;
     BOOL enable;
@@ -135,9 +145,10 @@ struct Draw {
 
 }  // namespace call
 
-using DeviceCall = std::variant<call::Reset, call::Present, call::BeginScene, call::EndScene,
-                                call::Clear, call::Transform, call::LightEnable, call::RenderState,
-                                call::Texture, call::SamplerState, call::Fvf, call::Draw>;
+using DeviceCall =
+    std::variant<call::Reset, call::Present, call::BeginScene, call::EndScene, call::Clear,
+                 call::Transform, call::Viewport, call::LightEnable, call::RenderState,
+                 call::Texture, call::SamplerState, call::Fvf, call::Draw>;
 
 // Reference counts and their history, shared by the three recording objects.
 class ReferenceCount {
@@ -212,6 +223,7 @@ public:
                                     float z, DWORD stencil) override;
     HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE state,
                                            const D3DMATRIX* matrix) override;
+    HRESULT STDMETHODCALLTYPE SetViewport(const D3DVIEWPORT9* viewport) override;
     HRESULT STDMETHODCALLTYPE LightEnable(DWORD index, BOOL enable) override;
     HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
     HRESULT STDMETHODCALLTYPE SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;

@@ -70,7 +70,6 @@
     RECORDING_UNEXPECTED(HRESULT, GetDepthStencilSurface, (IDirect3DSurface9**))                        \
     RECORDING_UNEXPECTED(HRESULT, GetTransform, (D3DTRANSFORMSTATETYPE, D3DMATRIX*))                    \
     RECORDING_UNEXPECTED(HRESULT, MultiplyTransform, (D3DTRANSFORMSTATETYPE, const D3DMATRIX*))         \
-    RECORDING_UNEXPECTED(HRESULT, SetViewport, (const D3DVIEWPORT9*))                                   \
     RECORDING_UNEXPECTED(HRESULT, GetViewport, (D3DVIEWPORT9*))                                         \
     RECORDING_UNEXPECTED(HRESULT, SetMaterial, (const D3DMATERIAL9*))                                   \
     RECORDING_UNEXPECTED(HRESULT, GetMaterial, (D3DMATERIAL9*))                                         \

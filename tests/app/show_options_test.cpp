@@ -76,23 +76,40 @@ protected:
         return found;
     }
 
-    // Direct3D 9 takes Present's rectangles only on a copy swap chain: every
-    // Present with one follows a creation or Reset with D3DSWAPEFFECT_COPY.
-    static void expect_only_legal_presents()
+    // Where each frame's scene was drawn, in order: the last viewport set
+    // in the frame ("7,0 1906x1080"), or "whole" for the whole back buffer.
+    static Lines picture_viewports()
     {
-        D3DSWAPEFFECT effect = device_creation().params.SwapEffect;
-        int presents = 0;
+        Lines frames;
+        std::string current;
         for (const DeviceCall& c : device().calls()) {
-            if (const auto* reset = std::get_if<call::Reset>(&c)) {
-                effect = reset->swap_effect;
-            } else if (const auto* present = std::get_if<call::Present>(&c)) {
-                ++presents;
-                if (present->has_dest_rect || present->has_source_rect) {
-                    EXPECT_EQ(effect, D3DSWAPEFFECT_COPY) << "Present " << presents;
-                }
+            if (std::holds_alternative<call::BeginScene>(c)) {
+                current = "whole";
+            } else if (const auto* set = std::get_if<call::Viewport>(&c)) {
+                const D3DVIEWPORT9& v = set->viewport;
+                current = std::to_string(v.X) + "," + std::to_string(v.Y) + " " +
+                          std::to_string(v.Width) + "x" + std::to_string(v.Height);
+            } else if (std::holds_alternative<call::EndScene>(c)) {
+                frames.push_back(current);
             }
         }
-        EXPECT_GT(presents, 0);
+        return frames;
+    }
+
+    // The device is made as it always was, whatever the options.
+    static void expect_todays_device()
+    {
+        const CreateDeviceCall& created = device_creation();
+        EXPECT_EQ(created.adapter, 0u);
+        EXPECT_EQ(created.device_type, D3DDEVTYPE_HAL);
+        EXPECT_EQ(created.focus_window, fake::window_handle());
+        EXPECT_EQ(created.behavior_flags, static_cast<DWORD>(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
+        D3DPRESENT_PARAMETERS todays{};
+        todays.Windowed = TRUE;
+        todays.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        todays.EnableAutoDepthStencil = TRUE;
+        todays.AutoDepthStencilFormat = D3DFMT_D16;
+        EXPECT_EQ(std::memcmp(&created.params, &todays, sizeof todays), 0);
     }
 
     static Lines calls_starting(const std::string& prefix)
@@ -147,18 +164,8 @@ TEST_F(ShowOptionsRun, WithoutOptionsTheStartUpIsTodays)
         EXPECT_EQ(run(no_options), 0);
         EXPECT_EQ(fake::calls, kTodaysStartUp);
         EXPECT_EQ(fake::windowing.window_proc, &window_proc);
-
-        const CreateDeviceCall& created = device_creation();
-        EXPECT_EQ(created.adapter, 0u);
-        EXPECT_EQ(created.device_type, D3DDEVTYPE_HAL);
-        EXPECT_EQ(created.focus_window, fake::window_handle());
-        EXPECT_EQ(created.behavior_flags, static_cast<DWORD>(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
-        D3DPRESENT_PARAMETERS todays{};
-        todays.Windowed = TRUE;
-        todays.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        todays.EnableAutoDepthStencil = TRUE;
-        todays.AutoDepthStencilFormat = D3DFMT_D16;
-        EXPECT_EQ(std::memcmp(&created.params, &todays, sizeof todays), 0);
+        expect_todays_device();
+        EXPECT_EQ(picture_viewports(), (Lines{"whole", "whole", "whole"}));
         EXPECT_EQ(presents_with_destination(), (std::vector<bool>{false, false, false}));
     }
 }
@@ -183,14 +190,12 @@ TEST_F(ShowOptionsRun, WindowOptionSizesTheClientAreaAndKeepsTheShowsShape)
                       host.window + " (nil) (nil) 0x400000 (nil)";
         EXPECT_EQ(fake::calls, expected);
 
-        // 1280 x 720 is wider than 960:544: a back buffer of the show's
-        // shape at the client area's height, put in the middle.
-        const D3DPRESENT_PARAMETERS& params = device_creation().params;
-        EXPECT_EQ(params.BackBufferWidth, 1271u);
-        EXPECT_EQ(params.BackBufferHeight, 720u);
-        EXPECT_EQ(params.SwapEffect, D3DSWAPEFFECT_COPY);
-        EXPECT_EQ(presents_with_destination(), (std::vector<bool>{true, true}));
-        EXPECT_EQ(resets(), (Lines{})) << "made at the right size, never reset";
+        // 1280 x 720 is wider than 960:544: the picture at the client
+        // area's height, in the middle of the back buffer.
+        expect_todays_device();
+        EXPECT_EQ(picture_viewports(), (Lines{"4,0 1271x720", "4,0 1271x720"}));
+        EXPECT_EQ(presents_with_destination(), (std::vector<bool>{false, false}));
+        EXPECT_EQ(resets(), (Lines{})) << "made at the client area's size, never reset";
     }
 }
 
@@ -291,34 +296,58 @@ TEST_F(ShowOptionsRun, FullscreenCoversTheMonitorWithTheShowsShapeInTheMiddle)
     EXPECT_EQ(calls_starting("ShowCursor"), (Lines{"ShowCursor 0"}));
     EXPECT_EQ(fake::windowing.cursor_count, -1);
 
-    // A back buffer of the show's shape at the monitor's height, with the
-    // copy swap effect that Present's destination rectangle needs; no mode switch.
-    const D3DPRESENT_PARAMETERS& params = device_creation().params;
-    EXPECT_EQ(params.Windowed, TRUE);
-    EXPECT_EQ(params.BackBufferWidth, 1906u);
-    EXPECT_EQ(params.BackBufferHeight, 1080u);
-    EXPECT_EQ(params.SwapEffect, D3DSWAPEFFECT_COPY);
-    EXPECT_EQ(params.FullScreen_RefreshRateInHz, 0u);
-    EXPECT_EQ(presents_with_destination(), (std::vector<bool>{true, true}));
+    // The device as always (its back buffer at the monitor's size, no mode
+    // switch), the picture of the show's shape at the monitor's height.
+    expect_todays_device();
+    EXPECT_EQ(picture_viewports(), (Lines{"7,0 1906x1080", "7,0 1906x1080"}));
+    EXPECT_EQ(presents_with_destination(), (std::vector<bool>{false, false}));
+    EXPECT_EQ(resets(), (Lines{}));
 }
 
-TEST_F(ShowOptionsRun, FullscreenPaintsTheBarsBlackAndWindowedLeavesThemToTheSystem)
+TEST_F(ShowOptionsRun, AFramedPictureHasItsBarsClearedBlackInEveryFrame)
 {
-    fake::audio.active_ticks = 3;
-    post_at_tick(1, WM_ERASEBKGND, 0, 0);
+    // Each frame: the whole back buffer as the viewport, the bars cleared
+    // black (a Clear stops at the viewport), then the picture's viewport.
+    const auto first_frame = [] {
+        const std::vector<DeviceCall>& calls = device().calls();
+        const auto begin = std::find_if(calls.begin(), calls.end(), [](const DeviceCall& c) {
+            return std::holds_alternative<call::BeginScene>(c);
+        });
+        Lines lines;
+        for (auto at = begin + 1; at != calls.end() && lines.size() < 4; ++at) {
+            lines.push_back(format_call(*at));
+        }
+        return lines;
+    };
+    fake::audio.active_ticks = 2;
     EXPECT_EQ(run("--fullscreen"), 0);
-    EXPECT_EQ(count_events("FillRect"), 1);
-    EXPECT_EQ(count_events("default 0x0014"), 0);
+    const Lines frame = first_frame();
+    ASSERT_EQ(frame.size(), 4u);
+    EXPECT_EQ(frame[0], "SetViewport(x=0, y=0, width=1920, height=1080, z=0..1)");
+    EXPECT_EQ(frame[1],
+              "Clear(2, [0 0 7 1080; 1913 0 1920 1080], D3DCLEAR_TARGET=0x1, "
+              "0xFF000000, 1, 0)");
+    EXPECT_EQ(frame[2], "SetViewport(x=7, y=0, width=1906, height=1080, z=0..1)");
+    EXPECT_EQ(frame[3].rfind("SetTransform(D3DTS_PROJECTION", 0), 0u) << "then the scene";
 
+    // Taller than the show: bars above and below.
     SetUp();
-    fake::audio.active_ticks = 3;
-    post_at_tick(1, WM_ERASEBKGND, 0, 0);
-    EXPECT_EQ(run(nullptr), 0);
-    EXPECT_EQ(count_events("FillRect"), 0);
-    EXPECT_EQ(count_events("default 0x0014"), 1);
+    fake::windowing.frame = RECT{};
+    fake::audio.active_ticks = 1;
+    EXPECT_EQ(run("--window 960x600"), 0);
+    EXPECT_EQ(first_frame()[1],
+              "Clear(2, [0 0 960 28; 0 572 960 600], D3DCLEAR_TARGET=0x1, "
+              "0xFF000000, 1, 0)");
+
+    // The show's own shape: no bars to clear.
+    SetUp();
+    fake::windowing.frame = RECT{};
+    fake::audio.active_ticks = 1;
+    EXPECT_EQ(run("--window 960x544"), 0);
+    EXPECT_EQ(first_frame()[1], "SetViewport(x=0, y=0, width=960, height=544, z=0..1)");
 }
 
-TEST_F(ShowOptionsRun, AltEnterFromTheFirstWindowResetsTheDeviceToACopySwapChain)
+TEST_F(ShowOptionsRun, AltEnterFromTheFirstWindowFramesThePictureThroughReset)
 {
     fake::audio.active_ticks = 6;
     post_at_tick(1, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
@@ -335,15 +364,15 @@ TEST_F(ShowOptionsRun, AltEnterFromTheFirstWindowResetsTheDeviceToACopySwapChain
                      "SetWindowPos 0x1000 (nil) 100 100 960 544 0x220"}));
     EXPECT_EQ(calls_starting("ShowCursor"), (Lines{"ShowCursor 0", "ShowCursor 1"}));
     EXPECT_EQ(fake::windowing.cursor_count, 0);
-    // Made as always (discard, the client area's size); framed by Reset for
-    // the monitor, then for the window's 944 x 505 client area again.
-    EXPECT_EQ(device_creation().params.SwapEffect, D3DSWAPEFFECT_DISCARD);
-    EXPECT_EQ(resets(), (Lines{"Reset(1906x1080, D3DSWAPEFFECT_COPY=3, windowed=1)",
-                               "Reset(891x505, D3DSWAPEFFECT_COPY=3, windowed=1)"}));
+    // Made as always, for the 944 x 505 client area; reset for the monitor,
+    // then for the window again, the picture framed from the switch on.
+    expect_todays_device();
+    EXPECT_EQ(resets(), (Lines{"Reset(1920x1080, D3DSWAPEFFECT_DISCARD=1, windowed=1)",
+                               "Reset(944x505, D3DSWAPEFFECT_DISCARD=1, windowed=1)"}));
+    EXPECT_EQ(picture_viewports(), (Lines{"whole", "whole", "7,0 1906x1080", "7,0 1906x1080",
+                                          "26,0 891x505", "26,0 891x505"}));
     // Every tick still presents a frame, and Direct3D 9 takes each of them.
-    EXPECT_EQ(presents_with_destination(),
-              (std::vector<bool>{false, false, true, true, true, true}));
-    expect_only_legal_presents();
+    EXPECT_EQ(presents_with_destination(), (std::vector<bool>(6, false)));
     EXPECT_EQ(error_output, "");
     // The system keys that are ours never reach the default handling (no beep).
     EXPECT_EQ(count_events("default 0x0104"), 0);
@@ -389,9 +418,8 @@ TEST_F(ShowOptionsRun, AWindowResizedByHandKeepsTheShowsShape)
         }
     };
     EXPECT_EQ(run(nullptr), 0);
-    EXPECT_EQ(resets(), (Lines{"Reset(600x340, D3DSWAPEFFECT_COPY=3, windowed=1)"}));
-    EXPECT_EQ(presents_with_destination(), (std::vector<bool>{false, false, true, true}));
-    expect_only_legal_presents();
+    EXPECT_EQ(resets(), (Lines{"Reset(600x600, D3DSWAPEFFECT_DISCARD=1, windowed=1)"}));
+    EXPECT_EQ(picture_viewports(), (Lines{"whole", "whole", "0,130 600x340", "0,130 600x340"}));
 }
 
 TEST_F(ShowOptionsRun, AFramedShowFollowsEverySwitchWithAResetOfItsOwnSize)
@@ -400,12 +428,11 @@ TEST_F(ShowOptionsRun, AFramedShowFollowsEverySwitchWithAResetOfItsOwnSize)
     post_at_tick(1, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
     post_at_tick(3, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
     EXPECT_EQ(run("--window 800x450"), 0);
-    EXPECT_EQ(device_creation().params.SwapEffect, D3DSWAPEFFECT_COPY);
-    EXPECT_EQ(device_creation().params.BackBufferWidth, 794u);
-    EXPECT_EQ(resets(), (Lines{"Reset(1906x1080, D3DSWAPEFFECT_COPY=3, windowed=1)",
-                               "Reset(794x450, D3DSWAPEFFECT_COPY=3, windowed=1)"}));
-    EXPECT_EQ(presents_with_destination(), (std::vector<bool>(6, true)));
-    expect_only_legal_presents();
+    expect_todays_device();
+    EXPECT_EQ(resets(), (Lines{"Reset(1920x1080, D3DSWAPEFFECT_DISCARD=1, windowed=1)",
+                               "Reset(800x450, D3DSWAPEFFECT_DISCARD=1, windowed=1)"}));
+    EXPECT_EQ(picture_viewports(), (Lines{"3,0 794x450", "3,0 794x450", "7,0 1906x1080",
+                                          "7,0 1906x1080", "3,0 794x450", "3,0 794x450"}));
 }
 
 TEST_F(ShowOptionsRun, AFailedResetEndsTheShowAndAFailedPresentIsSaidOnce)

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Our Windows audio library under Wine, against the Linux one.
-#   wine_check.sh <audio_probe.exe> <audio-reference> <work directory>
-# audio_probe.exe comes from the Windows build (cmake --preset windows, then
-# cmake --build --preset windows --target audio_probe); this script builds
-# nothing and exits 77 (skipped) when the probe or Wine is missing, or when
-# this machine cannot run 32-bit programs.
+#   wine_check.sh x86|x64 <audio_probe.exe> <audio-reference> <work directory>
+# audio_probe.exe comes from the Windows build of that architecture (cmake
+# --preset windows or windows64, then cmake --build --preset ... --target
+# audio_probe); this script builds nothing and exits 77 (skipped) when the
+# probe or Wine is missing, or when this machine cannot run the build's
+# programs (scripts/wine-can-run.sh).
 #
 # Checks:
 #  - decoding: for MP3s of several kinds, ACM's decode (trimmed by the LAME
@@ -18,9 +19,11 @@
 #  - refusing: a WAV file named .mp3 and a missing file give their error codes.
 set -euo pipefail
 
-probe=${1:?usage: wine_check.sh <audio_probe.exe> <audio-reference> <work directory>}
-reference=${2:?}
-work=${3:?}
+usage="usage: wine_check.sh x86|x64 <audio_probe.exe> <audio-reference> <work directory>"
+arch=${1:?$usage}
+probe=${2:?$usage}
+reference=${3:?$usage}
+work=${4:?$usage}
 
 # Largest difference allowed between the two decoders' samples, of 32767.
 tolerance=4
@@ -31,22 +34,26 @@ if [[ ! -f $probe ]]; then
     say "skipped: $probe is not built (cmake --preset windows && cmake --build --preset windows --target audio_probe)"
     exit 77
 fi
-if ! why=$("$(dirname "$0")/../../scripts/wine-can-run.sh" 2>&1); then
+can_run=$(dirname "$0")/../../scripts/wine-can-run.sh
+if ! why=$("$can_run" "$arch" 2>&1 >/dev/null); then
     say "skipped: $why"
     exit 77
 fi
+wine=$("$can_run" "$arch")
+export WINELOADER=$wine
 
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 export WINEPREFIX=$work/prefix
 export WINEARCH=win32
+[[ $arch == x64 ]] && WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
     say "making the Wine prefix $WINEPREFIX"
-    wineboot -u >/dev/null 2>&1
+    "$wine" wineboot.exe -u >/dev/null 2>&1
     wineserver -w
 fi
 # Wine's waveOut plays to ALSA; a null device stands in for a sound card.
@@ -77,7 +84,7 @@ for entry in "${cases[@]}"; do
     read -r name rate channels seconds kind <<<"$entry"
     "$reference" make "$name.mp3" "$rate" "$channels" "$seconds" "$kind"
     "$reference" decode "$name.mp3" "$name.linux.pcm"
-    check wine "$probe" decode "$name.mp3" "$name.windows.pcm"
+    check "$wine" "$probe" decode "$name.mp3" "$name.windows.pcm"
     if [[ $rate == 44100 ]]; then
         check "$reference" compare "$name.windows.pcm" "$name.linux.pcm" "$tolerance"
     else
@@ -88,15 +95,15 @@ for entry in "${cases[@]}"; do
 done
 
 "$reference" make play.mp3 44100 2 1.5 cbr
-XDG_CONFIG_HOME=$work/xdg check wine "$probe" play play.mp3
+XDG_CONFIG_HOME=$work/xdg check "$wine" "$probe" play play.mp3
 # With no ALSA device at all, waveOutOpen fails and the clock plays silently.
 XDG_CONFIG_HOME=$work/no-device ALSA_CONFIG_PATH=$work/no-device/none.conf \
-    check wine "$probe" play play.mp3 --silent
+    check "$wine" "$probe" play play.mp3 --silent
 
 "$reference" make-wav renamed.mp3 0.5
-check wine "$probe" open renamed.mp3 41       # BASS_ERROR_FILEFORM
-check wine "$probe" open missing.mp3 2        # BASS_ERROR_FILEOPEN
-check wine "$probe" open play.mp3 0
+check "$wine" "$probe" open renamed.mp3 41       # BASS_ERROR_FILEFORM
+check "$wine" "$probe" open missing.mp3 2        # BASS_ERROR_FILEOPEN
+check "$wine" "$probe" open play.mp3 0
 
 if [[ $failures -gt 0 ]]; then
     say "$failures check(s) failed"

@@ -36,6 +36,44 @@ TEST_F(DeviceCalls, RefusesOtherVertexFormatsAndStrides)
     EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 0, quad, 36), D3D_OK);
 }
 
+// A viewport takes the projection's -1..1 to its own pixels, with pixel
+// centres where Direct3D puts them, and a Clear stops at it; the default
+// viewport, and the one after Reset, is the whole target.
+TEST_F(DeviceCalls, AViewportHoldsTheDrawsAndTheClears)
+{
+    const D3DVIEWPORT9 inner{8, 4, 16, 8, 0.0f, 1.0f};
+    ASSERT_EQ(device_->SetViewport(&inner), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kRed, 1.0f, 0),
+              D3D_OK);
+    // The viewport's own 16 x 8 pixels, its left half drawn green.
+    const D3DMATRIX projection = screen_projection(16, 8);
+    ASSERT_EQ(device_->SetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
+    ASSERT_EQ(pixels(0, 0, 8, 8, 0.5f, kGreen), D3D_OK);
+    const D3DRECT everywhere{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
+    ASSERT_EQ(device_->Clear(1, &everywhere, D3DCLEAR_TARGET, kRed, 1.0f, 0), D3D_OK)
+        << "a rectangle is cut to the viewport too";
+    ASSERT_EQ(pixels(0, 0, 8, 8, 0.5f, kGreen), D3D_OK);
+    const std::vector<uint8_t> image = read_back();
+    EXPECT_EQ(at(image, 7, 4), rgba(kBackground)) << "left of the viewport";
+    EXPECT_EQ(at(image, 8, 3), rgba(kBackground)) << "above it";
+    EXPECT_EQ(at(image, 8, 4), rgba(kGreen)) << "its top left pixel";
+    EXPECT_EQ(at(image, 15, 11), rgba(kGreen));
+    EXPECT_EQ(at(image, 16, 4), rgba(kRed)) << "its right half, cleared";
+    EXPECT_EQ(at(image, 23, 11), rgba(kRed)) << "its bottom right pixel";
+    EXPECT_EQ(at(image, 24, 11), rgba(kBackground)) << "right of it";
+    EXPECT_EQ(at(image, 23, 12), rgba(kBackground)) << "below it";
+
+    // Outside the target, empty, or a depth range beyond 0..1: refused.
+    for (const D3DVIEWPORT9& wrong :
+         {D3DVIEWPORT9{60, 0, 8, 8, 0.0f, 1.0f}, D3DVIEWPORT9{0, 30, 8, 8, 0.0f, 1.0f},
+          D3DVIEWPORT9{0, 0, 0, 8, 0.0f, 1.0f}, D3DVIEWPORT9{0, 0, 8, 8, 0.5f, 0.25f},
+          D3DVIEWPORT9{0, 0, 8, 8, 0.0f, 2.0f}}) {
+        EXPECT_EQ(device_->SetViewport(&wrong), D3DERR_INVALIDCALL)
+            << wrong.X << "," << wrong.Y << " " << wrong.Width << "x" << wrong.Height;
+    }
+    EXPECT_EQ(device_->SetViewport(nullptr), D3DERR_INVALIDCALL);
+}
+
 TEST(DeviceWithoutFormat, DrawsFailUntilTheVertexFormatIsSet)
 {
     IDirect3DDevice9* device = create_device(8, 8, D3DFMT_UNKNOWN, TRUE);
@@ -321,9 +359,18 @@ TEST_F(WindowDevice, RectanglesNeedACopySwapChainWhichResetCanGive)
     ASSERT_EQ(host_d3d9::read_back_buffer(device, image), D3D_OK);
     EXPECT_EQ((Pixel{image[0], image[1], image[2], image[3]}), rgba(kGreen));
 
-    // Back to the discard swap effect and the client area's size.
+    // Back to the discard swap effect and the client area's size, with the
+    // whole of it as the viewport again.
+    const D3DVIEWPORT9 corner{0, 0, 4, 4, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetViewport(&corner), D3D_OK);
     D3DPRESENT_PARAMETERS discard = demo_parameters();
     ASSERT_EQ(device->Reset(&discard), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kGreen, 1.0f, 0), D3D_OK);
+    image.resize(96 * 40 * 4);
+    ASSERT_EQ(host_d3d9::read_back_buffer(device, image), D3D_OK);
+    EXPECT_EQ((Pixel{image[image.size() - 4], image[image.size() - 3], image[image.size() - 2],
+                     image[image.size() - 1]}),
+              rgba(kGreen));
     EXPECT_EQ(discard.BackBufferWidth, 96u);
     EXPECT_EQ(discard.BackBufferHeight, 40u);
     EXPECT_EQ(device->Present(nullptr, &left_half, nullptr, nullptr), D3DERR_INVALIDCALL);

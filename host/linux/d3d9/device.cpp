@@ -221,10 +221,7 @@ HRESULT GlDevice::initialise(HWND window, const D3DPRESENT_PARAMETERS& params)
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glViewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
-
     set_default_states(has_depth_);
-    clip_adjust_ = clip_adjustment(width_, height_);
     row_.resize(size_t{width_} * 4);
 
     if (const GLenum error = glGetError(); error != GL_NO_ERROR) {
@@ -275,8 +272,6 @@ HRESULT GlDevice::Reset(D3DPRESENT_PARAMETERS* params)
         set_last_error("the OpenGL driver cannot make the back buffer");
         return D3DERR_NOTAVAILABLE;
     }
-    glViewport(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_));
-    clip_adjust_ = clip_adjustment(width_, height_);
     row_.resize(size_t{width_} * 4);
     in_scene_ = false;
     fvf_ = 0;
@@ -336,6 +331,19 @@ void GlDevice::set_default_states(bool depth)
     world_ = identity();
     view_ = identity();
     projection_ = identity();
+    viewport_ = D3DVIEWPORT9{0, 0, width_, height_, 0.0f, 1.0f};
+    apply_viewport();
+}
+
+void GlDevice::apply_viewport()
+{
+    // GL counts rows from the bottom.
+    glViewport(static_cast<GLint>(viewport_.X),
+               static_cast<GLint>(height_ - viewport_.Y - viewport_.Height),
+               static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
+    glDepthRange(viewport_.MinZ, viewport_.MaxZ);
+    clip_adjust_ = clip_adjustment(viewport_.Width, viewport_.Height);
+    ++versions_.transform;
 }
 
 void GlDevice::destroy()
@@ -487,18 +495,30 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
     if (mask == 0) {
         return D3D_OK;
     }
-    if (count == 0) {
+    // Direct3D clears the viewport, or the rectangles' parts inside it.
+    const auto left = static_cast<LONG>(viewport_.X);
+    const auto top = static_cast<LONG>(viewport_.Y);
+    const auto right = static_cast<LONG>(viewport_.X + viewport_.Width);
+    const auto bottom = static_cast<LONG>(viewport_.Y + viewport_.Height);
+    const bool whole_target = left == 0 && top == 0 && right == static_cast<LONG>(width_) &&
+                              bottom == static_cast<LONG>(height_);
+    if (count == 0 && whole_target) {
         gl_.enable(GL_SCISSOR_TEST, false);
         glClear(mask);
         return D3D_OK;
     }
+    const D3DRECT viewport_rect{left, top, right, bottom};
+    if (count == 0) {
+        rects = &viewport_rect;
+        count = 1;
+    }
     // Rectangles are in Direct3D's top-down pixel coordinates.
     gl_.enable(GL_SCISSOR_TEST, true);
     for (DWORD i = 0; i < count; ++i) {
-        const LONG x1 = std::clamp<LONG>(rects[i].x1, 0, static_cast<LONG>(width_));
-        const LONG x2 = std::clamp<LONG>(rects[i].x2, 0, static_cast<LONG>(width_));
-        const LONG y1 = std::clamp<LONG>(rects[i].y1, 0, static_cast<LONG>(height_));
-        const LONG y2 = std::clamp<LONG>(rects[i].y2, 0, static_cast<LONG>(height_));
+        const LONG x1 = std::clamp<LONG>(rects[i].x1, left, right);
+        const LONG x2 = std::clamp<LONG>(rects[i].x2, left, right);
+        const LONG y1 = std::clamp<LONG>(rects[i].y1, top, bottom);
+        const LONG y2 = std::clamp<LONG>(rects[i].y2, top, bottom);
         if (x1 >= x2 || y1 >= y2) {
             continue;
         }
@@ -511,6 +531,23 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
 
 // ---------------------------------------------------------------------------
 // State
+
+HRESULT GlDevice::SetViewport(const D3DVIEWPORT9* viewport)
+{
+    // As Direct3D: inside the render target, with a depth range inside 0..1.
+    if (viewport == nullptr || viewport->Width == 0 || viewport->Height == 0 ||
+        viewport->X + uint64_t{viewport->Width} > width_ ||
+        viewport->Y + uint64_t{viewport->Height} > height_ || !(viewport->MinZ >= 0.0f) ||
+        !(viewport->MaxZ <= 1.0f) || !(viewport->MinZ <= viewport->MaxZ)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (!make_current()) {
+        return D3DERR_INVALIDCALL;
+    }
+    viewport_ = *viewport;
+    apply_viewport();
+    return D3D_OK;
+}
 
 HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix)
 {

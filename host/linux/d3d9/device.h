@@ -54,6 +54,7 @@ public:
     HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                   DWORD stencil) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
     HRESULT LightEnable(DWORD index, BOOL enable) override;
     HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
     HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
@@ -86,6 +87,7 @@ private:
     void report_back_buffer(D3DPRESENT_PARAMETERS* params) const;
     bool create_framebuffer(D3DFORMAT back_buffer_format, bool depth, D3DFORMAT depth_format);
     void set_default_states(bool depth);
+    void apply_viewport();
     void destroy();
 
     HRESULT draw(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertices,
@@ -133,6 +135,7 @@ private:
     D3DMATRIX world_{};
     D3DMATRIX view_{};
     D3DMATRIX projection_{};
+    D3DVIEWPORT9 viewport_{};  // in Direct3D's top-down pixels; the whole target by default
     D3DMATRIX clip_adjust_{};  // the GL adjustment, applied after the projection
     float clip_from_model_[16] = {};
     float view_depth_[4] = {};

@@ -62,6 +62,7 @@ void sampler_parameter_f(GLuint sampler, GLenum name, GLfloat value);
 #define glSamplerParameterfv host_webgl::sampler_parameter_fv
 #define glSamplerParameterf host_webgl::sampler_parameter_f
 #define glClearDepth glClearDepthf
+#define glDepthRange glDepthRangef
 
 #define GL_BGRA 0x80E1
 #define GL_FIRST_VERTEX_CONVENTION 0x8E4D
