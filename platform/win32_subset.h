@@ -34,7 +34,6 @@ typedef struct HBRUSH__* HBRUSH;
 typedef struct HMENU__* HMENU;
 typedef struct HDC__* HDC;
 typedef struct HMONITOR__* HMONITOR;
-typedef void* HGDIOBJ;
 
 #ifndef TRUE
 #define TRUE 1
@@ -126,7 +125,6 @@ struct MSG {
 #define MB_ICONERROR 0x00000010L
 #define MB_ICONINFORMATION 0x00000040L
 #define IDOK 1
-#define BLACK_BRUSH 4
 #define SW_SHOWDEFAULT 10
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -200,5 +198,3 @@ HMONITOR WINAPI MonitorFromWindow(HWND window, DWORD flags);
 BOOL WINAPI GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info);
 int WINAPI ShowCursor(BOOL show);
 int WINAPI MessageBoxA(HWND window, LPCSTR text, LPCSTR caption, UINT type);
-HGDIOBJ WINAPI GetStockObject(int object);
-int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush);

@@ -322,17 +322,6 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
     return IDOK;
 }
 
-HGDIOBJ WINAPI GetStockObject(int)
-{
-    return nullptr;
-}
-
-int WINAPI FillRect(HDC, const RECT*, HBRUSH)
-{
-    note("FillRect");
-    return 1;
-}
-
 // --- Direct3D 9 and D3DX ------------------------------------------------------
 
 IDirect3D9* WINAPI Direct3DCreate9(UINT sdk_version)

@@ -279,6 +279,15 @@ protected:
         return params;
     }
 
+    // The demo's device on the window; null on failure.
+    IDirect3DDevice9* create_demo_device(D3DPRESENT_PARAMETERS* params)
+    {
+        IDirect3DDevice9* device = nullptr;
+        factory_->CreateDevice(0, D3DDEVTYPE_HAL, window_, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                               params, &device);
+        return device;
+    }
+
     HWND window_ = nullptr;
     IDirect3D9* factory_ = nullptr;
 };
@@ -286,11 +295,8 @@ protected:
 TEST_F(WindowDevice, TheBackBufferTakesTheClientSizeAndPresents)
 {
     D3DPRESENT_PARAMETERS params = demo_parameters();
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(factory_->CreateDevice(0, D3DDEVTYPE_HAL, window_,
-                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device),
-              D3D_OK)
-        << host_d3d9::last_error();
+    IDirect3DDevice9* device = create_demo_device(&params);
+    ASSERT_NE(device, nullptr) << host_d3d9::last_error();
     EXPECT_EQ(params.BackBufferWidth, 96u);
     EXPECT_EQ(params.BackBufferHeight, 40u);
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kRed, 1.0f, 0), D3D_OK);
@@ -307,11 +313,8 @@ TEST_F(WindowDevice, TheBackBufferTakesTheClientSizeAndPresents)
 TEST_F(WindowDevice, RectanglesNeedACopySwapChainWhichResetCanGive)
 {
     D3DPRESENT_PARAMETERS params = demo_parameters();
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(factory_->CreateDevice(0, D3DDEVTYPE_HAL, window_,
-                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &params, &device),
-              D3D_OK)
-        << host_d3d9::last_error();
+    IDirect3DDevice9* device = create_demo_device(&params);
+    ASSERT_NE(device, nullptr) << host_d3d9::last_error();
     const RECT left_half{0, 0, 48, 40};
     EXPECT_EQ(device->Present(nullptr, &left_half, nullptr, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->Present(&left_half, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);

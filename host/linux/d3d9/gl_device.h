@@ -38,10 +38,13 @@
 //   black. An offscreen device's Present only flushes. As in Direct3D 9,
 //   either rectangle needs a swap chain made with D3DSWAPEFFECT_COPY: with
 //   any other swap effect such a Present fails with D3DERR_INVALIDCALL.
+// - SetViewport: draws map to the viewport, and Clear stops at it, as in
+//   Direct3D; it must lie inside the back buffer, with MinZ <= MaxZ in 0..1.
 // - Reset makes new back and depth buffers (0 sizes again take the client
 //   area's) and the new swap effect, unbinds the texture and returns every
-//   render, sampler and transform state and the FVF to its default; the
-//   textures stay valid (all of this device's textures are managed).
+//   render, sampler and transform state, the viewport and the FVF to its
+//   default; the textures stay valid (all of this device's textures are
+//   managed).
 // - Drawing needs no BeginScene; BeginScene inside a scene and EndScene
 //   outside one fail with D3DERR_INVALIDCALL.
 // - Clear with a rectangle count but no rectangles clears the whole target,

@@ -1,11 +1,10 @@
-// The rest of the desktop the shell touches: the mouse cursor, message
-// boxes and the GDI calls of a window procedure.
+// The rest of the desktop the shell touches: the mouse cursor and message
+// boxes.
 //
 // A message box is for a program started from a terminal here: its text
 // goes to standard output when it informs (MB_ICONINFORMATION, such as a
 // program's help) and to standard error otherwise, and it is answered at
-// once with IDOK. Nothing is painted with GDI: the device's Present draws
-// the whole window, bars included.
+// once with IDOK.
 #include <SDL2/SDL.h>
 
 #include <cstdio>
@@ -16,9 +15,6 @@ namespace {
 
 // Windows' display counter: the cursor shows while it is 0 or more.
 int cursor_count = 0;
-
-// Any distinct address makes a stock object that is never null.
-const char stock_marker = 0;
 
 }  // namespace
 
@@ -40,14 +36,4 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT type)
     }
     std::fflush(out);
     return IDOK;
-}
-
-HGDIOBJ WINAPI GetStockObject(int)
-{
-    return const_cast<char*>(&stock_marker);
-}
-
-int WINAPI FillRect(HDC, const RECT* rect, HBRUSH)
-{
-    return rect != nullptr ? 1 : 0;
 }

@@ -18,7 +18,6 @@ namespace {
 
 LONG_PTR window_style = 0;
 int cursor_count = 0;
-const char stock_marker = 0;  // any distinct address makes a stock object
 
 RECT canvas_rect(HWND window)
 {
@@ -113,14 +112,4 @@ int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT type)
     }
     std::fflush(out);
     return IDOK;
-}
-
-HGDIOBJ WINAPI GetStockObject(int)
-{
-    return const_cast<char*>(&stock_marker);
-}
-
-int WINAPI FillRect(HDC, const RECT* rect, HBRUSH)
-{
-    return rect != nullptr ? 1 : 0;
 }
