@@ -10,7 +10,7 @@ set -euo pipefail
 
 native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
         libsdl2-dev libmpg123-dev libmp3lame-dev libpng-dev libstb-dev
-        libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri ffmpeg xvfb xauth libx11-dev libxtst-dev
+        libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri ffmpeg xvfb xauth libx11-dev libxtst-dev libxfixes-dev
         clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
          libglx-mesa0:i386)

@@ -150,19 +150,22 @@ TEST_F(BigScreen, WindowOptionGivesTheWindowItsSize)
     escape_ends_the_show();
 }
 
-TEST_F(BigScreen, AltEnterSwitchesToFullscreenAndBack)
+TEST_F(BigScreen, AltEnterSwitchesToFullscreenAndBackHidingTheCursorThere)
 {
     start({});
     const WindowPlace windowed{100, 100, 960, 544};
     const WindowPlace fullscreen{0, 0, kScreenWidth, kScreenHeight};
     EXPECT_EQ(desktop_->wait_for_place(window_, windowed, 10s), windowed);
+    EXPECT_TRUE(desktop_->cursor_shows_over(window_)) << "the cursor shows over the window";
     desktop_->press_key(window_, XK_Return, XK_Alt_L);
     EXPECT_EQ(desktop_->wait_for_place(window_, fullscreen, 10s), fullscreen);
     const Screenshot shot = wait_for_fullscreen_picture();
     EXPECT_EQ(black_in_row(shot, kPictureTop - 1), kScreenWidth);
     EXPECT_LT(black_in_row(shot, kPictureTop), kScreenWidth / 10);
+    EXPECT_FALSE(desktop_->cursor_shows_over(window_)) << "the cursor is hidden in fullscreen";
     desktop_->press_key(window_, XK_Return, XK_Alt_L);
     EXPECT_EQ(desktop_->wait_for_place(window_, windowed, 10s), windowed);
+    EXPECT_TRUE(desktop_->cursor_shows_over(window_)) << "the cursor shows again";
     escape_ends_the_show();
 }
 

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <signal.h>
 #include <unistd.h>
@@ -146,6 +147,26 @@ void VirtualDesktop::press_key(Window window, KeySym key, KeySym modifier)
         XTestFakeKeyEvent(connection_, held, False, CurrentTime);
     }
     XFlush(connection_);
+}
+
+bool VirtualDesktop::cursor_shows_over(Window window)
+{
+    const WindowPlace place = place_of(window);
+    XWarpPointer(connection_, None, DefaultRootWindow(connection_), 0, 0, 0, 0,
+                 place.x + place.width / 2, place.y + place.height / 2);
+    XSync(connection_, False);
+    // The program sets its cursor as the pointer comes in.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    XFixesCursorImage* cursor = XFixesGetCursorImage(connection_);
+    if (cursor == nullptr) {
+        return false;
+    }
+    bool shows = false;
+    for (size_t i = 0; i < size_t{cursor->width} * cursor->height; ++i) {
+        shows = shows || (cursor->pixels[i] >> 24) != 0;  // ARGB: any pixel not transparent
+    }
+    XFree(cursor);
+    return shows;
 }
 
 WindowPlace VirtualDesktop::place_of(Window window)

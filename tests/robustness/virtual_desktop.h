@@ -59,6 +59,10 @@ public:
     // with a modifier (such as XK_Alt_L) held if one is given.
     void press_key(Window window, KeySym key, KeySym modifier = 0);
 
+    // Whether the mouse cursor shows over the window: the pointer is moved
+    // to its middle, and the cursor there is looked at (XFixes).
+    bool cursor_shows_over(Window window);
+
     WindowPlace place_of(Window window);
     // The place once it is `wanted`, or the last one seen when `limit` runs out.
     WindowPlace wait_for_place(Window window, const WindowPlace& wanted,

@@ -3,7 +3,11 @@
 // black bars of the right width, Esc ends the program
 // with status 0 at once, --from starts the show in the scene at that
 // position, and Alt-Enter goes from a window to fullscreen and back with the
-// show's picture on screen each time. Uses the Wine prefix and the assets of
+// show's picture on screen each time. (The cursor is not looked at here: the
+// window class has no cursor, as the show always registered it, so Wine
+// shows none over the window, hidden or not; the shell's tests check the
+// ShowCursor calls and the Linux tests what they do.) Uses the Wine prefix
+// and the assets of
 // the Wine tests' set-up (scripts/wine-tests.sh) for the build that
 // WINE_TESTS_ARCH names (x86 or x64).
 #include <X11/keysym.h>
