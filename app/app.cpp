@@ -114,8 +114,8 @@ void run_message_loop()
 
 // Borderless over the whole monitor at the desktop's own mode (no mode
 // switch, so Alt-Tab and a second monitor keep working), without the mouse
-// cursor; or back to the framed window where it was. The device keeps its
-// back buffer: only where Present puts it changes, so no frame is lost.
+// cursor; or back to the framed window where it was. The next frame gives
+// the back buffer the new size (fit_back_buffer), so no frame is lost.
 void set_fullscreen(bool on)
 {
     const LONG_PTR visible = GetWindowLongPtrA(window, GWL_STYLE) & LONG_PTR{WS_VISIBLE};

@@ -14,13 +14,13 @@ inline constexpr int kShowWidth = 960;
 inline constexpr int kShowHeight = 544;
 
 struct ShowOptions {
-    bool help = false;              // -h, --help or /?: show the usage and end
-    bool fullscreen = false;        // --fullscreen
-    bool loop = false;              // --loop
-    bool window_given = false;      // --window WxH: the client area's size
-    int window_width = kShowWidth;  // the window's outer size without --window
-    int window_height = kShowHeight;
-    int64_t from = 0;  // --from POSITION, in bytes of decoded music
+    bool help = false;                // -h, --help or /?: show the usage and end
+    bool fullscreen = false;          // --fullscreen
+    bool loop = false;                // --loop
+    bool window_given = false;        // --window WxH was given
+    int window_width = kShowWidth;    // with --window the client area's size,
+    int window_height = kShowHeight;  // without it the window's outer size
+    int64_t from = 0;                 // --from POSITION, in bytes of decoded music
 };
 
 // Reads a command line ("--window 1280x720 --from 45s"; null is empty).
