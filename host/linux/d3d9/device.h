@@ -30,6 +30,14 @@
 
 namespace host_d3d9 {
 
+// The one vertex layout: FVF 0x152, 36-byte records of position, normal,
+// diffuse colour (a D3DCOLOR, bytes B, G, R, A) and one texture coordinate.
+inline constexpr DWORD kDeviceFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+inline constexpr UINT kDeviceStride = 36;
+inline constexpr uintptr_t kPositionOffset = 0;
+inline constexpr uintptr_t kDiffuseOffset = 24;
+inline constexpr uintptr_t kTexcoordOffset = 28;
+
 class GlTexture;
 
 // Records the reason of a failure for last_error().
