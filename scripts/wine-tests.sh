@@ -217,7 +217,6 @@ cmd_setup() {
     # The cross build is checked wherever it can be made, Wine or not.
     cross_build
     require_wine
-    export WINELOADER=$wine
     make_prefix
     make_assets
     say "ready: $demo_exe, $probe_exe, prefix and assets in $work"
@@ -427,8 +426,6 @@ cmd_trace_matches_native() {
     local dir=$work/trace failed=0 pos
     rm -rf "$dir"
     mkdir -p "$dir"
-    # One Wine session for all positions: the program runs once per position.
-    printf '%s\n' "${trace_positions[@]}" >"$dir/positions"
     for pos in "${trace_positions[@]}"; do
         "$trace_tool" "$pos" >"$dir/native-$pos.txt" || fail "demo-trace $pos failed"
         (cd "$dir" && timeout "$wine_timeout" "$wine" "$trace_exe" "$pos" >"$dir/windows-$pos.txt") ||
