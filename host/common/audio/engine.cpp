@@ -252,7 +252,9 @@ HSTREAM Engine::open_stream(BOOL mem, const void* file, QWORD offset, QWORD leng
         fail(decoded.error, name + ": " + decoded.reason);
         return 0;
     }
-    if (decoded.audio->samples.empty() || decoded.audio->source_frames == 0) {
+    const uint64_t frames = decoded.audio->samples.empty() ? decoded.audio->output_frames
+                                                           : decoded.audio->samples.size() / 2;
+    if (frames == 0 || decoded.audio->source_frames == 0) {
         fail(BASS_ERROR_FILEFORM, name + ": the stream decodes to no audio");
         return 0;
     }
@@ -269,7 +271,7 @@ HSTREAM Engine::open_stream(BOOL mem, const void* file, QWORD offset, QWORD leng
         slot.handle = (next_generation_++ << 8) | static_cast<DWORD>(index + 1);
         slot.stream = Stream{};
         slot.stream.audio = std::move(*decoded.audio);
-        slot.stream.frames = slot.stream.audio.samples.size() / 2;
+        slot.stream.frames = frames;
         slot.stream.autofree = (flags & BASS_STREAM_AUTOFREE) != 0;
         succeed();
         return slot.handle;
@@ -413,6 +415,15 @@ void Engine::queue_dropped(Nanoseconds now)
 
 // The output frame heard now. Both clocks only move forward, so their lower
 // one does too.
+void Engine::hold_until(DWORD handle, Nanoseconds start)
+{
+    Guard guard(backend_);
+    Stream* stream = find(handle);
+    if (stream != nullptr && stream->playing && stream->segment_placed && silent_) {
+        stream->segment_output = std::max(stream->segment_output, heard_output(start));
+    }
+}
+
 uint64_t Engine::heard_output(Nanoseconds now) const
 {
     if (silent_) {

@@ -30,9 +30,12 @@ namespace audio {
 // Every stream plays as 16-bit stereo; positions count 4 bytes per frame.
 inline constexpr uint32_t kBytesPerFrame = 4;
 
-// A decoded stream, converted to the output's rate.
+// A decoded stream, converted to the output's rate. A backend whose system
+// plays the sound itself (Web Audio) leaves the samples empty and gives
+// their count in output_frames; the engine then only keeps the time.
 struct DecodedAudio {
     std::vector<int16_t> samples;  // interleaved left, right at the output rate
+    uint64_t output_frames = 0;    // the length at the output rate, when samples is empty
     uint32_t source_rate = 0;      // the stream's own rate: positions count at it
     uint64_t source_frames = 0;    // the decoded length at that rate
 };
@@ -118,6 +121,11 @@ public:
     // of the system clock: an output that swallows audio faster than it can
     // play it (Wine's null device) is heard at the pace of real time.
     void limit_to_real_time(Nanoseconds time, uint64_t frame);
+
+    // For a system that plays the sound itself (Web Audio), on the silent
+    // clock: the stream just started or moved is heard from `start` on, a
+    // moment after now, and until then its position stays where it was set.
+    void hold_until(DWORD handle, Nanoseconds start);
 
     // For tests and tools: one stream's bytes handed to the output and bytes
     // heard, taken together under the lock. Empty for an invalid handle.

@@ -5,11 +5,12 @@
 // the sound. Web Audio plays a decoded AudioBuffer by itself, exactly and
 // off the page's thread, so the engine runs on its clock path (the one the
 // other builds use without an output device) with the clock being the audio
-// context's: the context time of the sample heard now, that is currentTime
-// less the output latency, carried forward between the context's steps by
-// the page's clock and never going backwards. Whenever a stream starts or
-// moves, an AudioBufferSourceNode is started so that the sample the engine
-// names for any moment is the one heard at that moment.
+// context's: the context time of the sample heard now (the output's latency
+// taken into account), carried forward between the context's steps by the
+// page's clock and never going backwards. Whenever a stream starts or
+// moves, an AudioBufferSourceNode is started a moment ahead, from the
+// stream's position, and the position holds until that moment: the sample
+// the engine names is the one heard, whatever the output's latency.
 //
 // A stream is checked by our own MPEG scan first (the same refusals and
 // messages as on the other builds), then decoded by the browser
@@ -76,22 +77,30 @@ EM_JS(void, close_audio_context, (), {
 // clang-format on
 
 // Seconds on the clock the positions follow: the audio context's time of
-// the sample heard now, or the page's clock without a context.
+// the sample heard now, or the page's clock without a context. The context
+// says which of its samples the output plays at which moment of the page's
+// clock (getOutputTimestamp, the output's latency included); the page's
+// clock carries that on between the context's steps. A browser without it
+// gives the time rendered now less the output latency. Never backwards.
 // clang-format off
 EM_JS(double, heard_seconds, (), {
     var A = Module.demoAudio;
     var now = (typeof performance !== 'undefined' ? performance.now() : Date.now()) / 1000;
     if (!A || !A.context) return now;
     var context = A.context;
-    var time = context.currentTime;
-    if (time !== A.lastContextTime) {
-        A.lastContextTime = time;
-        A.seenAt = now;
-    }
-    // The context's time moves in steps of its rendering; between them the
-    // page's clock carries it on, but never past the next step's worth.
-    var heard = time - (context.outputLatency || context.baseLatency || 0) +
+    var heard;
+    var stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
+    if (stamp && stamp.performanceTime > 0) {
+        heard = stamp.contextTime + Math.min(now - stamp.performanceTime / 1000, 0.05);
+    } else {
+        var time = context.currentTime;
+        if (time !== A.lastContextTime) {
+            A.lastContextTime = time;
+            A.seenAt = now;
+        }
+        heard = time - (context.outputLatency || context.baseLatency || 0) +
                 Math.min(now - A.seenAt, 0.05);
+    }
     if (heard < A.heard) heard = A.heard;
     A.heard = heard;
     return heard;
@@ -119,27 +128,6 @@ EM_ASYNC_JS(double, decode_mp3, (const uint8_t* bytes, int length, int rate, cha
 });
 // clang-format on
 
-// Copies the pending decoded buffer into samples as interleaved 16-bit
-// stereo, frames of it at the output rate (nearest sample when the rates differ).
-// clang-format off
-EM_JS(void, copy_decoded, (int16_t* samples, double frames), {
-    var buffer = Module.demoAudio.pending;
-    var left = buffer.getChannelData(0);
-    var right = buffer.numberOfChannels > 1 ? buffer.getChannelData(1) : left;
-    var step = buffer.length / frames;
-    var out = HEAP16.subarray(samples >> 1, (samples >> 1) + frames * 2);
-    var to16 = function(x) {
-        var v = Math.round(x * 32768);
-        return v > 32767 ? 32767 : v < -32768 ? -32768 : v;
-    };
-    for (var i = 0; i < frames; i++) {
-        var j = step === 1 ? i : Math.min(buffer.length - 1, Math.floor(i * step));
-        out[2 * i] = to16(left[j]);
-        out[2 * i + 1] = to16(right[j]);
-    }
-});
-// clang-format on
-
 // clang-format off
 EM_JS(void, keep_decoded, (int handle), {
     var A = Module.demoAudio;
@@ -148,36 +136,32 @@ EM_JS(void, keep_decoded, (int handle), {
 });
 // clang-format on
 
-// Plays the stream's buffer so that `seconds` into it is heard when the
-// clock reads `at` (silence when playing is false).
+// Plays the stream's buffer from its byte `position` (4 bytes a frame at the
+// buffer's own rate), or nothing when playing is false. Gives the clock's
+// reading when the first sample will be heard (the clock is the context time
+// of the sample heard, so it is the time the source starts at), or -1.
 // clang-format off
-EM_JS(void, schedule_source, (int handle, int playing, double seconds, double at), {
+EM_JS(double, schedule_source, (int handle, int playing, double position), {
     var A = Module.demoAudio;
-    if (!A) return;
+    if (!A) return -1;
     var old = A.sources[handle];
     if (old) {
         try { old.stop(); } catch (error) {}
         delete A.sources[handle];
     }
     var buffer = A.buffers[handle];
-    if (!A.context || !buffer || !playing) return;
-    // Started a little ahead, with the offset moved on by as much, so that
-    // the start is exact rather than "as soon as possible".
-    var lead = 0.05;
-    var start = A.context.currentTime + lead;
-    var latency = A.context.outputLatency || A.context.baseLatency || 0;
-    // The clock at `start` reads start - latency (see heard_seconds).
-    var offset = seconds + (start - latency - at);
-    if (offset >= buffer.duration) return;
+    if (!A.context || !buffer || !playing) return -1;
+    var offset = position / (4 * buffer.sampleRate);
+    if (offset >= buffer.duration) return -1;
+    // Started a little ahead of the context's rendering, so that the start
+    // is exact rather than "as soon as possible".
+    var start = A.context.currentTime + 0.05;
     var source = A.context.createBufferSource();
     source.buffer = buffer;
     source.connect(A.context.destination);
-    if (offset >= 0) {
-        source.start(start, offset);
-    } else {
-        source.start(start - offset, 0);
-    }
+    source.start(start, offset);
     A.sources[handle] = source;
+    return start;
 });
 // clang-format on
 
@@ -225,13 +209,13 @@ public:
             outcome.reason = why;
             return outcome;
         }
+        // Web Audio plays the decoded buffer itself: the engine keeps only
+        // the time, so no samples are copied out of it.
         DecodedAudio audio;
         audio.source_rate = rate;
         audio.source_frames = static_cast<uint64_t>(frames);
-        const uint64_t output_frames =
+        audio.output_frames =
             (audio.source_frames * output_rate + rate - 1) / (rate != 0 ? rate : 1);
-        audio.samples.resize(static_cast<size_t>(output_frames) * 2);
-        copy_decoded(audio.samples.data(), static_cast<double>(output_frames));
         outcome.audio = std::move(audio);
         return outcome;
     }
@@ -250,13 +234,14 @@ void follow(DWORD handle)
     if (!context_open) {
         return;
     }
-    const Nanoseconds at = clock_now();
     const bool playing = engine.is_active(handle) == BASS_ACTIVE_PLAYING;
     const QWORD position = engine.get_position(handle, BASS_POS_BYTE);
-    const uint32_t rate = engine.output_rate();
-    schedule_source(static_cast<int>(handle), playing ? 1 : 0,
-                    static_cast<double>(position / kBytesPerFrame) / rate,
-                    static_cast<double>(at) / 1e9);
+    const double start =
+        schedule_source(static_cast<int>(handle), playing ? 1 : 0, static_cast<double>(position));
+    if (start >= 0) {
+        // The picture waits for the sound: the position holds until then.
+        engine.hold_until(handle, static_cast<Nanoseconds>(start * 1e9));
+    }
 }
 
 }  // namespace
