@@ -12,8 +12,10 @@ CASE is one of:
                     show and brings back the title, and Play starts it again
   short-music       a 3-second track ends the show by itself after its last
                     sample, the position never past the track's length
-  silent            a browser that may not start sound plays the show silently
-                    on the clock, and the page says so
+  silent            a browser without Web Audio plays the show silently on the
+                    page's clock, and the page says so
+  needs-click       ?autoplay where sound needs a click: the page says so, and
+                    Play starts the show with its sound
   missing-music     without demo.mp3 the page says which file and the HTTP status
   missing-texture   without a texture the page says so and the show plays
   music-not-mpeg    a WAV file under the music's name is refused with our scan's message
@@ -250,9 +252,11 @@ def case_silent():
     from selenium.webdriver.common.keys import Keys
 
     with Server(SITE) as base:
-        # No autoplay permission and no click: the page may not start sound.
-        driver = browser(["--autoplay-policy=document-user-activation-required"])
+        # A browser without Web Audio: the show plays on the page's clock.
+        driver = browser()
         try:
+            driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {
+                "source": "delete window.AudioContext; delete window.webkitAudioContext;"})
             open_page(driver, base)
             wait_for(driver, NOTICE, lambda t: "plays silently" in t, "the silent notice")
             print("the page says: " + driver.execute_script(NOTICE))
@@ -262,6 +266,30 @@ def case_silent():
                      "the clock moving on")
             ActionChains(driver).send_keys(Keys.ESCAPE).perform()
             wait_for(driver, STATE, lambda s: s == "ended", "the show's end after Esc")
+        finally:
+            driver.quit()
+
+
+def case_needs_click():
+    with Server(SITE) as base:
+        # ?autoplay where the browser starts sound only after a click: the
+        # page says so and offers Play, and the click starts the show with
+        # its sound (the audio context is made inside the click).
+        driver = browser(["--autoplay-policy=document-user-activation-required"])
+        try:
+            open_page(driver, base)
+            wait_for(driver, STATE, lambda s: s == "needs-click", "the page asking for a click")
+            text = driver.execute_script(FAILURE)
+            print("the page says: " + text)
+            check("after a click" in text, "the page says %r" % text)
+            check(driver.execute_script("return !document.getElementById('play').disabled"),
+                  "Play is not offered")
+            driver.find_element("id", "play").click()
+            first = wait_for(driver, "return demo.musicPosition()", lambda p: p > 0, "the music")
+            wait_for(driver, "return demo.musicPosition()", lambda p: p > first + 100000,
+                     "the music moving on")
+            notice = driver.execute_script(NOTICE)
+            check("silently" not in notice, "the show plays silently after the click: " + notice)
         finally:
             driver.quit()
 
@@ -426,6 +454,7 @@ CASES = {
     "show": case_show,
     "short-music": case_short_music,
     "silent": case_silent,
+    "needs-click": case_needs_click,
     "missing-music": case_missing_music,
     "missing-texture": case_missing_texture,
     "music-not-mpeg": case_music_not_mpeg,

@@ -30,19 +30,24 @@
 namespace audio {
 namespace {
 
-// Opens the audio context, or gives the reason there is none.
+// Opens the audio context, or gives the reason there is none. The page
+// makes one inside the click on Play (the only place where Safari lets a
+// page start sound) and hands it over as Module.audioContext.
 // clang-format off
 EM_ASYNC_JS(int, open_audio_context, (int rate, char* why, int why_size), {
     var A = Module.demoAudio = Module.demoAudio || { sources: {}, buffers: {} };
     var fail = function(text) { stringToUTF8(text, why, why_size); return 0; };
-    var Context = (typeof AudioContext !== 'undefined') ? AudioContext
-                : (typeof webkitAudioContext !== 'undefined') ? webkitAudioContext : null;
-    if (!Context) return fail('this browser has no Web Audio');
-    var context;
-    try {
-        context = new Context({ sampleRate: rate });
-    } catch (error) {
-        return fail('cannot open an audio context: ' + error.message);
+    var context = Module.audioContext;
+    Module.audioContext = null;
+    if (!context) {
+        var Context = (typeof AudioContext !== 'undefined') ? AudioContext
+                    : (typeof webkitAudioContext !== 'undefined') ? webkitAudioContext : null;
+        if (!Context) return fail('this browser has no Web Audio');
+        try {
+            context = new Context({ sampleRate: rate });
+        } catch (error) {
+            return fail('cannot open an audio context: ' + error.message);
+        }
     }
     if (context.state !== 'running') {
         // A page may start sound only after a click; wait a little for it.

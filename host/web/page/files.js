@@ -7,9 +7,13 @@ var demoFiles = {
   textures: ['tree.dds', 'grass.dds', 'ground.dds', 'leaf.dds'],
   music: 'demo.mp3',
 
+  // A transfer that brings nothing for this long is given up.
+  stallSeconds: 30,
+
   // Fetches every name at once. onProgress(fraction) follows the bytes that
   // have arrived. Resolves to an object that gives, for each name, either
-  // { bytes: Uint8Array } or { failure: 'could not fetch "name": ...' }.
+  // { bytes: Uint8Array } or { failure: 'could not fetch "name": ...',
+  // status: the HTTP status, or 0 when the transfer itself failed }.
   fetchAll: async function (names, onProgress) {
     var loaded = {};
     var totals = {};
@@ -24,32 +28,57 @@ var demoFiles = {
       onProgress(want > 0 ? Math.min(1, have / want) : 0);
     };
     var fetchOne = async function (name) {
-      var response;
-      try {
-        response = await fetch(name, { cache: 'no-cache' });
-      } catch (error) {
-        return { failure: 'could not fetch "' + name + '": ' + error.message };
-      }
-      if (!response.ok) {
-        var status = response.status + (response.statusText ? ' ' + response.statusText : '');
-        return { failure: 'could not fetch "' + name + '": HTTP ' + status };
-      }
-      totals[name] = Number(response.headers.get('Content-Length')) || 0;
-      var reader = response.body.getReader();
-      var parts = [];
+      var failure = function (cause, status) {
+        return { failure: 'could not fetch "' + name + '": ' + cause, status: status || 0 };
+      };
+      var controller = new AbortController();
+      var stalled = false;
+      var timer = 0;
+      var watch = function () {
+        clearTimeout(timer);
+        timer = setTimeout(function () {
+          stalled = true;
+          controller.abort();
+        }, demoFiles.stallSeconds * 1000);
+      };
       var size = 0;
-      for (;;) {
-        var step = await reader.read();
-        if (step.done) break;
-        parts.push(step.value);
-        size += step.value.length;
-        loaded[name] = size;
-        report();
+      try {
+        watch();
+        var response = await fetch(name, { cache: 'no-cache', signal: controller.signal });
+        if (!response.ok) {
+          var status = response.status + (response.statusText ? ' ' + response.statusText : '');
+          return failure('HTTP ' + status, response.status);
+        }
+        totals[name] = Number(response.headers.get('Content-Length')) || 0;
+        var reader = response.body.getReader();
+        var parts = [];
+        for (;;) {
+          var step = await reader.read();
+          if (step.done) break;
+          watch();
+          parts.push(step.value);
+          size += step.value.length;
+          loaded[name] = size;
+          report();
+        }
+        if (totals[name] > 0 && size !== totals[name]) {
+          return failure('the connection ended after ' + size + ' of ' + totals[name] + ' bytes');
+        }
+        var bytes = new Uint8Array(size);
+        var at = 0;
+        parts.forEach(function (part) { bytes.set(part, at); at += part.length; });
+        return { bytes: bytes };
+      } catch (error) {
+        var arrived = totals[name] > 0 ? size + ' of ' + totals[name] + ' bytes' : size + ' bytes';
+        if (stalled) {
+          return failure('nothing arrived for ' + demoFiles.stallSeconds + ' s (after ' + arrived + ')');
+        }
+        return failure(size > 0 || totals[name] > 0
+            ? 'the connection dropped after ' + arrived
+            : (error && error.message) || String(error));
+      } finally {
+        clearTimeout(timer);
       }
-      var bytes = new Uint8Array(size);
-      var at = 0;
-      parts.forEach(function (part) { bytes.set(part, at); at += part.length; });
-      return { bytes: bytes };
     };
     var results = await Promise.all(names.map(fetchOne));
     var files = {};

@@ -69,13 +69,47 @@
     return canvas;
   };
 
-  var start = async function () {
+  // The show's audio context, made inside the click on Play: Safari and iOS
+  // let a page start sound only there. The program takes it over and closes
+  // it at the show's end. Null where the browser has no Web Audio.
+  var makeAudioContext = function () {
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context) return null;
+    var context;
+    try {
+      context = new Context({ sampleRate: 44100 });
+    } catch (error) {
+      try { context = new Context(); } catch (again) { return null; }
+    }
+    context.resume().catch(function () {});
+    return context;
+  };
+
+  // Whether a context left suspended is let to run within a moment.
+  var startsSound = async function (context) {
+    if (context.state === 'running') return true;
+    var moment = new Promise(function (resolve) { setTimeout(resolve, 500); });
+    await Promise.race([context.resume().catch(function () {}), moment]);
+    return context.state === 'running';
+  };
+
+  var start = async function (clicked) {
     play.disabled = true;
     failure.hidden = true;
     notice.hidden = true;
     notices = [];
     if (!hasWebGL2()) {
       return fail('This browser offers no WebGL 2, which the show needs.');
+    }
+    var audioContext = makeAudioContext();
+    if (audioContext && !clicked && !(await startsSound(audioContext))) {
+      // ?autoplay where the browser wants a click before any sound.
+      audioContext.close().catch(function () {});
+      failure.textContent = 'This browser plays sound only after a click: press Play.';
+      failure.hidden = false;
+      showTitle();
+      setState('needs-click');
+      return;
     }
     setState('loading');
     bar.style.width = '0';
@@ -84,7 +118,17 @@
     var files = await demoFiles.fetchAll(names, function (fraction) {
       bar.style.width = (100 * fraction).toFixed(1) + '%';
     });
-    if (files[demoFiles.music].failure) return fail(files[demoFiles.music].failure);
+    var failed = function (text) {
+      if (audioContext) audioContext.close().catch(function () {});
+      return fail(text);
+    };
+    if (files[demoFiles.music].failure) return failed(files[demoFiles.music].failure);
+    // A texture the server does not have is drawn untextured, as in the
+    // demo; one whose transfer failed is worth another try.
+    var broken = demoFiles.textures.filter(function (name) {
+      return files[name].failure && files[name].status !== 404 && files[name].status !== 410;
+    });
+    if (broken.length > 0) return failed(files[broken[0]].failure);
     var missing = demoFiles.textures.filter(function (name) { return files[name].failure; });
     if (missing.length > 0) {
       // As in the demo, the show goes on: that geometry is drawn untextured.
@@ -97,6 +141,7 @@
     try {
       program = await demoFiles.startProgram('demo.js', files, {
         canvas: canvas,
+        audioContext: audioContext,
         locateFile: function (path) { return path; },
         print: function (line) { console.log(line); },
         printErr: function (line) {
@@ -104,16 +149,17 @@
           if (/^demo: /.test(line)) lastProblem = line.slice(6);
           if (/^audio: /.test(line)) addNotice(line.slice(7));
         },
-        onAbort: function (what) { fail('The show stopped: ' + what); },
+        onAbort: function (what) { failed('The show stopped: ' + what); },
         demoEnded: function (status) {
           program = null;
+          if (audioContext) audioContext.close().catch(function () {});
           if (status !== 0) return fail(lastProblem || 'The show could not start.');
           showTitle();
           setState('ended');
         }
       });
     } catch (error) {
-      return fail(error.message || String(error));
+      return failed(error.message || String(error));
     }
     title.hidden = true;
     stage.hidden = false;
@@ -127,7 +173,7 @@
     musicPosition: function () { return program ? program._demo_audio_position() : -1; }
   };
 
-  play.addEventListener('click', start);
+  play.addEventListener('click', function () { start(true); });
   fullscreen.addEventListener('click', toggleFullscreen);
   document.addEventListener('keydown', function (event) {
     if (!stage.hidden && (event.key === 'f' || event.key === 'F') && !event.repeat) {
@@ -136,7 +182,7 @@
   });
   setState('title');
   if (new URLSearchParams(location.search).has('autoplay')) {
-    start();
+    start(false);
   } else {
     play.focus();
   }
