@@ -1,4 +1,4 @@
-#include "host/linux/d3d9/device.h"
+#include "host/gl/device.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "host/linux/d3d9/texture.h"
-#include "host/linux/d3d9/translate.h"
+#include "host/gl/texture.h"
+#include "host/gl/translate.h"
 
 namespace host_d3d9 {
 namespace {
