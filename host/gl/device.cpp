@@ -103,8 +103,13 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
         ((flags & D3DCLEAR_STENCIL) && !has_stencil_)) {
         return D3DERR_INVALIDCALL;
     }
+    // As Direct3D's runtime does: rectangles without a count clear nothing, a
+    // count without rectangles clears the whole viewport.
+    if (count == 0 && rects != nullptr) {
+        return D3D_OK;
+    }
     if (rects == nullptr) {
-        count = 0;  // as Direct3D's runtime does: a count without rectangles clears everything
+        count = 0;
     }
     if (!make_current()) {
         return D3DERR_INVALIDCALL;
