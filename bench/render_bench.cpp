@@ -19,7 +19,7 @@
 
 #include "bench/element_filter.h"
 #include "gu/gu.h"
-#include "host/linux/d3d9/gl_api.h"
+#include "host/gl/gl_api.h"
 #include "tools/still/frame_renderer.h"
 
 namespace {

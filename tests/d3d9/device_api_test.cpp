@@ -5,15 +5,12 @@
 #include <cmath>
 #include <limits>
 
-#include "host/linux/d3d9/texture.h"
+#include "host/gl/texture.h"
 #include "tests/d3d9/device_fixture.h"
 #include "tests/dds/dds_files.h"
 
 namespace d3d9_test {
 namespace {
-
-constexpr D3DCOLOR kRed = 0xffff0000;
-constexpr D3DCOLOR kGreen = 0xff00ff00;
 
 using DeviceCalls = DeviceTest;
 

@@ -1,8 +1,9 @@
 // Shared set-up for the OpenGL device's tests: a fresh offscreen device per
 // test with an A8R8G8B8 back buffer (so alpha can be read back) and a D16
 // depth buffer, lighting off (vertex colours drawn as they are, as the
-// demo's layer sets it), a projection that puts a vertex (x, y, z) on
-// Direct3D's screen pixel coordinate (x, y) with depth z, and pixel helpers.
+// demo's layer sets it), and pixel helpers. DeviceTest adds a projection
+// that puts a vertex (x, y, z) on Direct3D's screen pixel coordinate (x, y)
+// with depth z.
 #pragma once
 
 #include <SDL2/SDL.h>
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "host/linux/d3d9/gl_device.h"
+#include "host/gl/gl_device.h"
 #include "platform/platform.h"
 
 namespace d3d9_test {
@@ -35,6 +36,11 @@ inline Vertex vertex(float x, float y, float z, D3DCOLOR diffuse, float u = 0.0f
 }
 
 using Pixel = std::array<int, 4>;  // r, g, b, a
+
+constexpr D3DCOLOR kWhite = 0xffffffff;
+constexpr D3DCOLOR kRed = 0xffff0000;
+constexpr D3DCOLOR kGreen = 0xff00ff00;
+constexpr D3DCOLOR kBlue = 0xff0000ff;
 
 inline Pixel rgba(D3DCOLOR color)
 {
@@ -112,23 +118,26 @@ inline D3DMATRIX translation(float x, float y, float z)
     return m;
 }
 
-class DeviceTest : public testing::Test {
+// A device of W x H pixels, its back buffer read back as rows of R, G, B, A
+// bytes from the top.
+template <uint32_t W, uint32_t H>
+class DeviceOfSize : public testing::Test {
 public:
-    static constexpr uint32_t kWidth = 64;
-    static constexpr uint32_t kHeight = 32;
-    static constexpr D3DCOLOR kBackground = 0xff102030;
+    static constexpr uint32_t kWidth = W;
+    static constexpr uint32_t kHeight = H;
 
 protected:
-    void SetUp() override
+    // Opens the device with FVF 0x152, lighting off and `projection`, and
+    // clears it to `background` and depth 1.
+    void open(const D3DMATRIX& projection, D3DCOLOR background)
     {
         device_ = create_device(kWidth, kHeight, D3DFMT_A8R8G8B8, TRUE);
         ASSERT_NE(device_, nullptr) << host_d3d9::last_error();
         ASSERT_EQ(device_->SetFVF(0x152), D3D_OK);
         ASSERT_EQ(device_->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
-        const D3DMATRIX projection = screen_projection(kWidth, kHeight);
         ASSERT_EQ(device_->SetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
         ASSERT_EQ(
-            device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackground, 1.0f, 0),
+            device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0),
             D3D_OK);
     }
 
@@ -138,6 +147,31 @@ protected:
             EXPECT_EQ(device_->Release(), 0u);
         }
     }
+
+    std::vector<uint8_t> read_back()
+    {
+        std::vector<uint8_t> image(size_t{kWidth} * kHeight * 4);
+        EXPECT_EQ(host_d3d9::read_back_buffer(device_, image), D3D_OK);
+        return image;
+    }
+
+    static Pixel at(const std::vector<uint8_t>& image, int x, int y)
+    {
+        const size_t i = (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4;
+        return {image[i], image[i + 1], image[i + 2], image[i + 3]};
+    }
+
+    Pixel at(int x, int y) { return at(read_back(), x, y); }
+
+    IDirect3DDevice9* device_ = nullptr;
+};
+
+class DeviceTest : public DeviceOfSize<64, 32> {
+public:
+    static constexpr D3DCOLOR kBackground = 0xff102030;
+
+protected:
+    void SetUp() override { open(screen_projection(kWidth, kHeight), kBackground); }
 
     // An axis-aligned rectangle from (x0, y0) to (x1, y1) as a two-triangle
     // strip, clockwise on screen, texture coordinates 0..1 unless given.
@@ -157,23 +191,6 @@ protected:
         return rectangle(static_cast<float>(x0) - 0.5f, static_cast<float>(y0) - 0.5f,
                          static_cast<float>(x1) - 0.5f, static_cast<float>(y1) - 0.5f, z, color);
     }
-
-    std::vector<uint8_t> read_back()
-    {
-        std::vector<uint8_t> image(size_t{kWidth} * kHeight * 4);
-        EXPECT_EQ(host_d3d9::read_back_buffer(device_, image), D3D_OK);
-        return image;
-    }
-
-    static Pixel at(const std::vector<uint8_t>& image, int x, int y)
-    {
-        const size_t i = (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4;
-        return {image[i], image[i + 1], image[i + 2], image[i + 3]};
-    }
-
-    Pixel at(int x, int y) { return at(read_back(), x, y); }
-
-    IDirect3DDevice9* device_ = nullptr;
 };
 
 }  // namespace d3d9_test

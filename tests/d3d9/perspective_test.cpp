@@ -8,18 +8,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "host/linux/d3d9/translate.h"
+#include "host/gl/translate.h"
 #include "scene/timeline.h"
 #include "tests/d3d9/device_fixture.h"
 #include "tests/dds/dds_files.h"
 
 namespace d3d9_test {
 namespace {
-
-constexpr D3DCOLOR kWhite = 0xffffffff;
-constexpr D3DCOLOR kRed = 0xffff0000;
-constexpr D3DCOLOR kGreen = 0xff00ff00;
-constexpr D3DCOLOR kBlue = 0xff0000ff;
 
 // The demo's eye height and fog range (scene/scripts.cpp).
 constexpr double kEyeHeight = 1.6;
@@ -68,26 +63,12 @@ double ground_distance_at_row(int row)
     return kYScale * -kEyeHeight / ndc_y;
 }
 
-class Perspective : public testing::Test {
+class Perspective : public DeviceOfSize<kWidth, kHeight> {
 protected:
     void SetUp() override
     {
-        device_ = create_device(kWidth, kHeight, D3DFMT_A8R8G8B8, TRUE);
-        ASSERT_NE(device_, nullptr) << host_d3d9::last_error();
-        ASSERT_EQ(device_->SetFVF(0x152), D3D_OK);
-        ASSERT_EQ(device_->SetRenderState(D3DRS_LIGHTING, FALSE), D3D_OK);
+        ASSERT_NO_FATAL_FAILURE(open(demo_projection(), 0));
         ASSERT_EQ(device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
-        const D3DMATRIX projection = demo_projection();
-        ASSERT_EQ(device_->SetTransform(D3DTS_PROJECTION, &projection), D3D_OK);
-        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0),
-                  D3D_OK);
-    }
-
-    void TearDown() override
-    {
-        if (device_ != nullptr) {
-            EXPECT_EQ(device_->Release(), 0u);
-        }
     }
 
     // A wall facing the eye at view distance d, covering the screen columns
@@ -114,21 +95,6 @@ protected:
             vertex(-40.0f, fy, zf, color, 0.0f, 1.0f), vertex(40.0f, fy, zf, color, 1.0f, 1.0f)};
         return device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, strip, sizeof(Vertex));
     }
-
-    std::vector<uint8_t> read_back()
-    {
-        std::vector<uint8_t> image(size_t{kWidth} * kHeight * 4);
-        EXPECT_EQ(host_d3d9::read_back_buffer(device_, image), D3D_OK);
-        return image;
-    }
-
-    static Pixel at(const std::vector<uint8_t>& image, int x, int y)
-    {
-        const size_t i = (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)) * 4;
-        return {image[i], image[i + 1], image[i + 2], image[i + 3]};
-    }
-
-    IDirect3DDevice9* device_ = nullptr;
 };
 
 // Four walls side by side, each at its own distance d, each over a depth

@@ -4,13 +4,12 @@
 // blending with a constant factor, exact where only whole values meet.
 #include <cmath>
 
-#include "host/linux/d3d9/translate.h"
+#include "host/gl/translate.h"
 #include "tests/d3d9/device_fixture.h"
 
 namespace d3d9_test {
 namespace {
 
-constexpr D3DCOLOR kWhite = 0xffffffff;
 constexpr D3DCOLOR kFogBlue = 0xff0000ff;
 
 DWORD bits(float value)

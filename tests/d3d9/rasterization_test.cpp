@@ -7,10 +7,6 @@
 namespace d3d9_test {
 namespace {
 
-constexpr D3DCOLOR kRed = 0xffff0000;
-constexpr D3DCOLOR kGreen = 0xff00ff00;
-constexpr D3DCOLOR kBlue = 0xff0000ff;
-
 using Rasterization = DeviceTest;
 
 // Counts the pixels that differ from the background.
@@ -39,8 +35,13 @@ TEST_F(Rasterization, ClearFillsTheBackBufferAndRectanglesOnlyTheirArea)
     EXPECT_EQ(at(image, 7, 4), (Pixel{0xff, 0x80, 0x40, 0x80}));
     EXPECT_EQ(covered(image), 4 * 3);
 
-    // A count without rectangles is a clear without rectangles: all of it,
-    // depth included.
+    // As in Direct3D's runtime, rectangles are read only with a count: with
+    // a count of 0 they clear nothing, and a count without rectangles is a
+    // clear without rectangles, all of it, depth included.
+    ASSERT_EQ(device_->Clear(0, &rect, D3DCLEAR_TARGET, kRed, 1.0f, 0), D3D_OK);
+    image = read_back();
+    EXPECT_EQ(at(image, 4, 2), (Pixel{0xff, 0x80, 0x40, 0x80}));
+    EXPECT_EQ(covered(image), 4 * 3);
     ASSERT_EQ(pixels(20, 10, 30, 20, 0.25f, kRed), D3D_OK);
     ASSERT_EQ(device_->Clear(2, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 1.0f, 0),
               D3D_OK);

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "host/common/dds/dds.h"
-#include "host/linux/d3d9/live_objects.h"
+#include "host/gl/live_objects.h"
 #include "tests/d3d9/device_fixture.h"
 #include "tests/dds/dds_files.h"
 #include "tests/support/failing_allocation.h"
@@ -334,9 +334,10 @@ TEST(TextureLifetime, TheDeviceLivesUntilItsLastTextureGoes)
     EXPECT_EQ(texture->Release(), 0u);  // takes the device with it
 }
 
-// Like Direct3D's, the device holds a bound texture: released by its owner,
-// it is still drawn until it is unbound, and one still bound when the device
-// goes is released with the device, so nothing is left alive at exit.
+// Like Direct3D's, the device holds a bound texture, once however often it
+// is bound: released by its owner, it is still drawn until it is unbound,
+// then it goes at once, and one still bound when the device goes is
+// released with the device, so nothing is left alive at exit.
 TEST(TextureLifetime, ABoundTextureLivesUntilUnboundOrUntilItsDeviceGoes)
 {
     const size_t textures_before = host_d3d9::live_objects(host_d3d9::ObjectKind::texture);
@@ -365,19 +366,34 @@ TEST(TextureLifetime, ABoundTextureLivesUntilUnboundOrUntilItsDeviceGoes)
         return texture;
     };
 
+    const auto textures_alive = [textures_before] {
+        return host_d3d9::live_objects(host_d3d9::ObjectKind::texture) - textures_before;
+    };
+
     IDirect3DTexture9* green = texture_of(0xff00ff00);
     ASSERT_NE(green, nullptr);
     ASSERT_EQ(device->SetTexture(0, green), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, green), D3D_OK);
     EXPECT_EQ(green->Release(), 0u);
+    EXPECT_EQ(textures_alive(), 1u) << "released while bound (twice)";
     EXPECT_EQ(drawn(), (Pixel{0, 255, 0, 255}));
-    EXPECT_EQ(host_d3d9::live_objects(host_d3d9::ObjectKind::texture), textures_before + 1);
+    ASSERT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+    EXPECT_EQ(textures_alive(), 0u) << "unbound once after being bound twice";
+    EXPECT_EQ(drawn(), (Pixel{255, 255, 255, 255}));
 
     // Binding another lets go of the first, which goes at once.
+    IDirect3DTexture9* blue = texture_of(0xff0000ff);
     IDirect3DTexture9* red = texture_of(0xffff0000);
+    ASSERT_NE(blue, nullptr);
     ASSERT_NE(red, nullptr);
+    ASSERT_EQ(device->SetTexture(0, blue), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, blue), D3D_OK);
+    EXPECT_EQ(blue->Release(), 0u);
     ASSERT_EQ(device->SetTexture(0, red), D3D_OK);
-    EXPECT_EQ(host_d3d9::live_objects(host_d3d9::ObjectKind::texture), textures_before + 1);
+    EXPECT_EQ(textures_alive(), 1u);
+    ASSERT_EQ(device->SetTexture(0, red), D3D_OK);
     EXPECT_EQ(red->Release(), 0u);
+    EXPECT_EQ(textures_alive(), 1u);
     EXPECT_EQ(drawn(), (Pixel{255, 0, 0, 255}));
 
     EXPECT_EQ(device->Release(), 0u);

@@ -1,7 +1,7 @@
 #include "tools/still/frame_renderer.h"
 
 #include "gu/gu.h"
-#include "host/linux/d3d9/gl_device.h"
+#include "host/gl/gl_device.h"
 #include "scene/geometry.h"
 #include "scene/scene.h"
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "host/linux/d3d9/gl_device.h"
+#include "host/gl/gl_device.h"
 #include "platform/platform.h"
 
 class FrameRenderer {

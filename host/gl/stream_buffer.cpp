@@ -1,4 +1,4 @@
-#include "host/linux/d3d9/stream_buffer.h"
+#include "host/gl/stream_buffer.h"
 
 #include <bit>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "host/linux/d3d9/gl_api.h"
+#include "host/gl/gl_api.h"
 #include "platform/d3d9_subset.h"
 
 namespace host_d3d9 {

@@ -1,6 +1,6 @@
 // Direct3DCreate9 and the factory: it makes devices and nothing else.
-#include "host/linux/d3d9/device.h"
-#include "host/linux/d3d9/live_objects.h"
+#include "host/gl/device.h"
+#include "host/gl/live_objects.h"
 
 namespace host_d3d9 {
 namespace {

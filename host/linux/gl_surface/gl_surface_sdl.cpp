@@ -3,10 +3,9 @@
 // own (which works with no display at all under SDL's offscreen driver).
 #include <SDL2/SDL.h>
 
-#include <algorithm>
 #include <cstdlib>
 
-#include "host/linux/d3d9/gl_surface.h"
+#include "host/gl/gl_surface.h"
 #include "host/linux/win32/sdl_window.h"
 
 namespace host_d3d9 {
@@ -54,8 +53,7 @@ bool open_context(GlSurface* surface, SDL_Window* sdl_window, bool vsync, Surfac
         int w = 0;
         int h = 0;
         SDL_GetWindowSize(sdl_window, &w, &h);
-        *window_size = {static_cast<uint32_t>(std::max(w, 1)),
-                        static_cast<uint32_t>(std::max(h, 1))};
+        *window_size = surface_size(w, h, 1);
     }
 
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -140,14 +138,13 @@ bool surface_alive(const GlSurface* surface)
            (surface->own_window || host_sdl_window(surface->hwnd) == surface->window);
 }
 
-bool make_surface_current(GlSurface* surface)
+bool context_current(const GlSurface* surface)
 {
-    if (SDL_GL_GetCurrentContext() == surface->context) {
-        return true;
-    }
-    if (!surface_alive(surface)) {
-        return false;
-    }
+    return SDL_GL_GetCurrentContext() == surface->context;
+}
+
+bool make_context_current(GlSurface* surface)
+{
     return SDL_GL_MakeCurrent(surface->window, surface->context) == 0;
 }
 
@@ -156,12 +153,9 @@ bool surface_offscreen(const GlSurface* surface)
     return surface->own_window;
 }
 
-SurfaceSize surface_drawable_size(GlSurface* surface)
+void drawable_pixels(GlSurface* surface, int* width, int* height)
 {
-    int w = 0;
-    int h = 0;
-    SDL_GL_GetDrawableSize(surface->window, &w, &h);
-    return {static_cast<uint32_t>(std::max(w, 0)), static_cast<uint32_t>(std::max(h, 0))};
+    SDL_GL_GetDrawableSize(surface->window, width, height);
 }
 
 void show_surface(GlSurface* surface)

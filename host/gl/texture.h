@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "host/linux/d3d9/gl_api.h"
-#include "host/linux/d3d9/live_objects.h"
+#include "host/gl/gl_api.h"
+#include "host/gl/live_objects.h"
 #include "platform/platform.h"
 
 namespace host_d3d9 {

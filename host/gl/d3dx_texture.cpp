@@ -13,9 +13,9 @@
 
 #include "host/common/dds/dds.h"
 #include "host/common/files/input_file.h"
-#include "host/linux/d3d9/device.h"
-#include "host/linux/d3d9/gl_device.h"
-#include "host/linux/d3d9/texture.h"
+#include "host/gl/device.h"
+#include "host/gl/gl_device.h"
+#include "host/gl/texture.h"
 
 namespace host_d3d9 {
 namespace {

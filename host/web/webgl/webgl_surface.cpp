@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "host/linux/d3d9/gl_surface.h"
+#include "host/gl/gl_surface.h"
 #include "host/web/win32/canvas_window.h"
 
 namespace host_d3d9 {
@@ -74,7 +74,7 @@ HRESULT open_surface(HWND window, bool, SurfaceSize* window_size, GlSurface** su
         int w = 0;
         int h = 0;
         emscripten_get_canvas_element_size(canvas.c_str(), &w, &h);
-        *window_size = {static_cast<uint32_t>(w > 0 ? w : 1), static_cast<uint32_t>(h > 0 ? h : 1)};
+        *window_size = surface_size(w, h, 1);
     } else {
         char id[64];
         if (make_hidden_canvas(id, sizeof id) == 0) {
@@ -118,7 +118,7 @@ void close_surface(GlSurface* surface)
     if (surface == nullptr) {
         return;
     }
-    if (emscripten_webgl_get_current_context() == surface->context) {
+    if (context_current(surface)) {
         emscripten_webgl_make_context_current(0);
     }
     emscripten_webgl_destroy_context(surface->context);
@@ -133,13 +133,14 @@ bool surface_alive(const GlSurface* surface)
     return surface->offscreen || host_canvas(surface->hwnd) != nullptr;
 }
 
-bool make_surface_current(GlSurface* surface)
+bool context_current(const GlSurface* surface)
 {
-    if (emscripten_webgl_get_current_context() == surface->context) {
-        return true;
-    }
-    return surface_alive(surface) &&
-           emscripten_webgl_make_context_current(surface->context) == EMSCRIPTEN_RESULT_SUCCESS;
+    return emscripten_webgl_get_current_context() == surface->context;
+}
+
+bool make_context_current(GlSurface* surface)
+{
+    return emscripten_webgl_make_context_current(surface->context) == EMSCRIPTEN_RESULT_SUCCESS;
 }
 
 bool surface_offscreen(const GlSurface* surface)
@@ -147,12 +148,9 @@ bool surface_offscreen(const GlSurface* surface)
     return surface->offscreen;
 }
 
-SurfaceSize surface_drawable_size(GlSurface* surface)
+void drawable_pixels(GlSurface* surface, int* width, int* height)
 {
-    int w = 0;
-    int h = 0;
-    emscripten_webgl_get_drawing_buffer_size(surface->context, &w, &h);
-    return {static_cast<uint32_t>(w > 0 ? w : 0), static_cast<uint32_t>(h > 0 ? h : 0)};
+    emscripten_webgl_get_drawing_buffer_size(surface->context, width, height);
 }
 
 void show_surface(GlSurface*)

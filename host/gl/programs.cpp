@@ -1,4 +1,4 @@
-#include "host/linux/d3d9/programs.h"
+#include "host/gl/programs.h"
 
 #include <vector>
 

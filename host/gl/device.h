@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "host/common/dds/dds.h"
-#include "host/linux/d3d9/gl_api.h"
-#include "host/linux/d3d9/gl_device.h"
-#include "host/linux/d3d9/gl_state.h"
-#include "host/linux/d3d9/gl_surface.h"
-#include "host/linux/d3d9/live_objects.h"
-#include "host/linux/d3d9/programs.h"
-#include "host/linux/d3d9/stream_buffer.h"
+#include "host/gl/gl_api.h"
+#include "host/gl/gl_device.h"
+#include "host/gl/gl_state.h"
+#include "host/gl/gl_surface.h"
+#include "host/gl/live_objects.h"
+#include "host/gl/programs.h"
+#include "host/gl/stream_buffer.h"
 #include "platform/platform.h"
 
 namespace host_d3d9 {

@@ -1,4 +1,4 @@
-#include "host/linux/d3d9/texture.h"
+#include "host/gl/texture.h"
 
 #include <algorithm>
 #include <limits>
@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "host/linux/d3d9/device.h"
+#include "host/gl/device.h"
 
 namespace host_d3d9 {
 namespace {

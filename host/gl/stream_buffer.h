@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/linux/d3d9/gl_api.h"
+#include "host/gl/gl_api.h"
 
 namespace host_d3d9 {
 

@@ -1,4 +1,4 @@
-#include "host/linux/d3d9/live_objects.h"
+#include "host/gl/live_objects.h"
 
 #include <array>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "host/linux/d3d9/device.h"
+#include "host/gl/device.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "host/linux/d3d9/texture.h"
-#include "host/linux/d3d9/translate.h"
+#include "host/gl/texture.h"
+#include "host/gl/translate.h"
 
 namespace host_d3d9 {
 namespace {
@@ -103,8 +103,13 @@ HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR
         ((flags & D3DCLEAR_STENCIL) && !has_stencil_)) {
         return D3DERR_INVALIDCALL;
     }
+    // As Direct3D's runtime does: rectangles without a count clear nothing, a
+    // count without rectangles clears the whole viewport.
+    if (count == 0 && rects != nullptr) {
+        return D3D_OK;
+    }
     if (rects == nullptr) {
-        count = 0;  // as Direct3D's runtime does: a count without rectangles clears everything
+        count = 0;
     }
     if (!make_current()) {
         return D3DERR_INVALIDCALL;

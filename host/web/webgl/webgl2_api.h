@@ -1,6 +1,6 @@
 // WebGL 2 (OpenGL ES 3.0) under the names of the OpenGL 3.3 core calls the
-// Direct3D 9 device makes, so that the device's code is the Linux build's,
-// unchanged. Included through host/linux/d3d9/gl_api.h only.
+// Direct3D 9 device makes, so that the device's code (host/gl) is
+// the same on both builds. Included through host/gl/gl_api.h only.
 //
 // What WebGL 2 lacks, and what stands in for it:
 // - A D3DCOLOR attribute read as GL_BGRA: the colour is fetched as R, G, B, A

@@ -1,11 +1,10 @@
 // The stand-ins of webgl2_api.h. There is one context in the page and one
-// stream buffer in it, so the copy of that buffer, the vertex layout and the
+// stream buffer in it, so the copy of that buffer, the records' stride and the
 // buffers each draw's records and indices go to are kept here, for the
 // program's life.
-#include "host/web/d3d9/webgl2_api.h"
+#include "host/web/webgl/webgl2_api.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -32,16 +31,9 @@ GLuint array_buffer = 0;
 GLuint device_array_binding = 0;
 std::vector<uint8_t> array_copy;
 
-// The vertex layout the device set, one entry per attribute.
-struct Attribute {
-    bool set = false;
-    GLint size = 0;
-    GLenum type = 0;
-    GLboolean normalized = GL_FALSE;
-    GLsizei stride = 0;
-    uintptr_t offset = 0;
-};
-std::array<Attribute, 3> attributes;
+// The size of one record of the stream: the stride the device gave its
+// first attribute (the position); 0 until it has.
+GLsizei record_stride = 0;
 
 // Where each draw's records and indices go: a vertex array of our own,
 // bound from the device's first attribute on, whose attributes read the
@@ -67,16 +59,11 @@ void make_vertex_array()
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, element_buffer);
 }
 
-GLsizei record_stride()
-{
-    return attributes[0].set ? attributes[0].stride : 0;
-}
-
 // Sends records [first, first + count) of the stream as the draw buffer's
 // new storage; false if they are not there.
 bool send_records(uint64_t first, uint64_t count)
 {
-    const auto stride = static_cast<uint64_t>(record_stride());
+    const auto stride = static_cast<uint64_t>(record_stride);
     const uint64_t begin = first * stride;
     const uint64_t bytes = count * stride;
     if (vertex_array == 0 || stride == 0 || count == 0 || begin + bytes > array_copy.size()) {
@@ -121,7 +108,7 @@ void delete_buffers(GLsizei count, const GLuint* buffers)
             // The device goes with its stream buffer; so do the draw buffers.
             array_buffer = 0;
             array_copy = {};
-            attributes = {};
+            record_stride = 0;
             const GLuint own[] = {draw_buffer, element_buffer};
             glDeleteBuffers(2, own);
             glDeleteVertexArrays(1, &vertex_array);
@@ -152,9 +139,8 @@ void vertex_attrib_pointer(GLuint index, GLint size, GLenum type, GLboolean norm
 {
     // Bytes fetched in memory order; VERTEX_DIFFUSE reorders them.
     const GLint fetched = size == GL_BGRA ? 4 : size;
-    if (index < attributes.size()) {
-        attributes[index] = {true,       fetched, type,
-                             normalized, stride,  reinterpret_cast<uintptr_t>(pointer)};
+    if (index == 0) {
+        record_stride = stride;
     }
     // Records start at the draw buffer's first byte, so the offsets stand.
     make_vertex_array();

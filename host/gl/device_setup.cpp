@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "host/linux/d3d9/device.h"  // the class whose life this is
-#include "host/linux/d3d9/texture.h"
-#include "host/linux/d3d9/translate.h"
+#include "host/gl/device.h"  // the class whose life this is
+#include "host/gl/texture.h"
+#include "host/gl/translate.h"
 
 namespace host_d3d9 {
 namespace {

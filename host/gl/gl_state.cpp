@@ -1,6 +1,6 @@
-#include "host/linux/d3d9/gl_state.h"
+#include "host/gl/gl_state.h"
 
-#include "host/linux/d3d9/translate.h"
+#include "host/gl/translate.h"
 
 namespace host_d3d9 {
 

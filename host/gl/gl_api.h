@@ -3,14 +3,15 @@
 // vendor-neutral OpenGL library (libOpenGL), which exports every core
 // function and dispatches to whatever context is current, GLX or EGL alike;
 // so no loader is needed. In the browser: WebGL 2 (OpenGL ES 3.0), with
-// stand-ins for the few core calls it lacks (host/web/d3d9/webgl2_api.h).
+// stand-ins for the few core calls it lacks (webgl2_api.h, which the web
+// host puts on the include path: host/web/webgl).
 // kShaderPrelude opens every shader: the GLSL version line and precision,
 // and VERTEX_DIFFUSE, which puts the D3DCOLOR's bytes (B, G, R, A) in their
 // places where the vertex fetch did not.
 #pragma once
 
 #ifdef __EMSCRIPTEN__
-#include "host/web/d3d9/webgl2_api.h"
+#include "webgl2_api.h"
 #else
 #ifndef GL_GLEXT_PROTOTYPES
 #define GL_GLEXT_PROTOTYPES 1
