@@ -1,11 +1,12 @@
 // The process entry of the demo in the browser: WinMain with the program's
-// module, no previous instance, the arguments the page gave, and the default
-// show command; then the page hears how the show ended (demoEnded), since
-// the program's end does not end the page.
+// module, no previous instance, the arguments the page gave as one command
+// line, and the default show command; then the page hears how the show
+// ended (demoEnded), since the program's end does not end the page.
 #include <emscripten/emscripten.h>
 
 #include <string>
 
+#include "host/common/win32/host.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
 
@@ -30,13 +31,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int demo_show_position()
 
 int main(int argc, char** argv)
 {
-    std::string command_line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) {
-            command_line += ' ';
-        }
-        command_line += argv[i];
-    }
+    std::string command_line = win32::command_line(argc, argv);
     const int status =
         WinMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), SW_SHOWDEFAULT);
     tell_page_the_show_ended(status);

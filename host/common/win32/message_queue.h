@@ -1,12 +1,12 @@
-// The thread message queue behind PeekMessageA, kept apart from SDL so its
-// order can be reasoned about (and tested) on its own.
+// The thread message queue behind PeekMessageA, kept apart from any host's
+// events so its order can be reasoned about (and tested) on its own.
 //
 // Windows keeps three sources and serves them in a fixed order: messages
 // posted with PostMessageA, then the quit flag set by PostQuitMessage (a
 // WM_QUIT is made when no posted message is left), then input from the
-// desktop. Ours is the same, with "input" being what the SDL event pump
-// produced (close requests). The program is single-threaded: there is one
-// queue for the process.
+// desktop. Ours is the same, with "input" being what the host's events
+// became (close requests, keys). The program is single-threaded: there is
+// one queue for the process.
 #pragma once
 
 #include <deque>

@@ -1,4 +1,4 @@
-#include "host/linux/win32/message_queue.h"
+#include "host/common/win32/message_queue.h"
 
 #include <algorithm>
 
