@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/block_device.h"
 #include "tests/support/failing_allocation.h"
 
 namespace {
@@ -194,21 +195,9 @@ TEST_F(InputFile, RefusesWhatIsNotAFileAndSaysWhatItIs)
     }
 }
 
-// The first block device under /dev, or empty.
-fs::path some_block_device()
-{
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/dev", error)) {
-        if (fs::is_block_file(entry.symlink_status(error))) {
-            return entry.path();
-        }
-    }
-    return {};
-}
-
 TEST_F(InputFile, RefusesALinkToABlockDevice)
 {
-    const fs::path device = some_block_device();
+    const fs::path device = test_support::some_block_device();
     if (device.empty()) {
         GTEST_SKIP() << "no block device under /dev on this machine";
     }

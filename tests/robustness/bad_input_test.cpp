@@ -31,6 +31,7 @@
 
 #include "tests/robustness/case_folder.h"
 #include "tests/robustness/clean_end.h"
+#include "tests/support/block_device.h"
 #include "tests/support/child_process.h"
 #include "tools/still/png_writer.h"
 
@@ -270,18 +271,6 @@ void write_png_image(const fs::path& path)
     }
 }
 
-// The first block device under /dev, or empty.
-fs::path some_block_device()
-{
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/dev", error)) {
-        if (fs::is_block_file(entry.symlink_status(error))) {
-            return entry.path();
-        }
-    }
-    return {};
-}
-
 void damage_file(const fs::path& file, Damage damage)
 {
     switch (damage) {
@@ -331,7 +320,7 @@ void damage_file(const fs::path& file, Damage damage)
         break;
     case Damage::block_device:
         fs::remove(file);
-        fs::create_symlink(some_block_device(), file);
+        fs::create_symlink(test_support::some_block_device(), file);
         break;
     }
 }
@@ -413,7 +402,8 @@ class DamagedFile : public CaseFolder, public ::testing::WithParamInterface<Case
 protected:
     void SetUp() override
     {
-        if (GetParam().damage == Damage::block_device && some_block_device().empty()) {
+        if (GetParam().damage == Damage::block_device &&
+            test_support::some_block_device().empty()) {
             GTEST_SKIP() << "no block device under /dev on this machine";
         }
         CaseFolder::SetUp();

@@ -1,7 +1,8 @@
 // The audio library's one engine and the output device of ours behind it
 // (SDL's on Linux, waveOut on Windows): what the two builds share around
-// their own device code. Each build defines host_output(); host_engine()
-// and host_output_queue_frames() (engine.h) are defined once, here.
+// their own device code. Each build defines host_output; host_engine()
+// and host_output_queue_frames() (engine.h) are defined once, in
+// output_host.cpp.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +25,15 @@ protected:
     uint32_t queue_frames_ = 0;
 };
 
-// Defined by each build: its output, made on first use and kept until exit.
-DeviceOutput& host_output();
+// An output of type Output, made on first use and kept until exit.
+template <class Output>
+DeviceOutput& lasting_output()
+{
+    static Output output;
+    return output;
+}
+
+// Defined by each build: lasting_output of its own output.
+extern DeviceOutput& (*const host_output)();
 
 }  // namespace audio

@@ -99,10 +99,6 @@ private:
 
 }  // namespace
 
-DeviceOutput& host_output()
-{
-    static SdlBackend output;
-    return output;
-}
+DeviceOutput& (*const host_output)() = &lasting_output<SdlBackend>;
 
 }  // namespace audio

@@ -249,10 +249,6 @@ private:
 
 }  // namespace
 
-DeviceOutput& host_output()
-{
-    static WaveOutBackend output;
-    return output;
-}
+DeviceOutput& (*const host_output)() = &lasting_output<WaveOutBackend>;
 
 }  // namespace audio
