@@ -137,7 +137,9 @@ if ((run_tests)); then
     step "ctest --preset sanitize -j$jobs"
     test_status=0
     ctest --preset sanitize -j "$jobs" 2>&1 | tee "$logs/ctest.log" || test_status=$?
-    cp "$build/Testing/Temporary/LastTest.log" "$logs/ctest-last-test.log"
+    # Each test's own output (none if ctest ran no test).
+    cp "$build/Testing/Temporary/LastTest.log" "$logs/ctest-last-test.log" 2>/dev/null ||
+        : >"$logs/ctest-last-test.log"
     if ((test_status != 0)); then
         # Each failed test by its own output: run again only when every
         # failure is the tracer's crash alone; a failure run again must pass.
