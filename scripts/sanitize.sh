@@ -3,7 +3,9 @@
 # UndefinedBehaviorSanitizer (the "sanitize" preset, in build/sanitize):
 #   1. configures and builds the preset;
 #   2. runs every native test with ctest --preset sanitize (the Wine tests are
-#      off there: they test the Windows build, which has no sanitizers);
+#      off there: they test the Windows build, which has no sanitizers); when
+#      every failed test failed only by LeakSanitizer's tracer crashing at
+#      exit, runs those once more, and they must pass then;
 #   3. makes the demo's assets with the sanitized demo-assets, records the
 #      whole show, every frame at 60 fps, with the sanitized demo-capture
 #      (offscreen, no display), and checks the MP4 with ffprobe: one H.264
