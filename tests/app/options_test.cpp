@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -63,6 +64,18 @@ TEST(ShowOptions, EveryOptionTogetherInAnyOrderAndEitherForm)
     EXPECT_FALSE(other.options.fullscreen);
 }
 
+TEST(ShowOptions, TheSmallestAndLargestWindowsAndTheFirstByteAreTaken)
+{
+    for (const auto& [line, side] : {std::pair{"--window 64x64 --from 0", 64},
+                                     std::pair{"--window=16384x16384 --from=0s", 16384}}) {
+        const Parsed parsed = parse(line);
+        ASSERT_TRUE(parsed.ok) << line << ": " << parsed.error;
+        EXPECT_EQ(parsed.options.window_width, side) << line;
+        EXPECT_EQ(parsed.options.window_height, side) << line;
+        EXPECT_EQ(parsed.options.from, 0) << line;
+    }
+}
+
 TEST(ShowOptions, QuotedWordsAreOneWordAsOnWindows)
 {
     const Parsed parsed = parse("\"--window\" \"800x450\" --\"loop\"");
@@ -98,8 +111,10 @@ TEST(ShowOptions, MistakesAreNamedInOneLine)
         {"--window 1280", "'1280'"},
         {"--window 1280x", "'1280x'"},
         {"--window x720", "'x720'"},
-        {"--window 63x720", "'63x720'"},
-        {"--window 1280x16385", "'1280x16385'"},
+        {"--window 63x64", "'63x64'"},  // each side just past its bounds
+        {"--window 64x63", "'64x63'"},
+        {"--window 16385x16384", "'16385x16384'"},
+        {"--window 16384x16385", "'16384x16385'"},
         {"--window -640x360", "'-640x360'"},
         {"--window 640x360x2", "'640x360x2'"},
         {"--from", "--from needs a music position"},
@@ -111,6 +126,9 @@ TEST(ShowOptions, MistakesAreNamedInOneLine)
         {"--from 1.s", "'1.s'"},
         {"--from 2147483648", "'2147483648'"},
         {"--from 12200s", "'12200s'"},
+        // 2^57 s and 45 s: counted in bytes it would wrap around to 45 s.
+        {"--from 144115188075855917s", "'144115188075855917s'"},
+        {"--from 99999999999999999999s", "'99999999999999999999s'"},
     };
     for (const auto& mistake : mistakes) {
         const Parsed parsed = parse(mistake.command_line);

@@ -350,6 +350,14 @@ TEST_F(ShowOptionsRun, AFramedPictureHasItsBarsClearedBlackInEveryFrame)
 TEST_F(ShowOptionsRun, AltEnterFromTheFirstWindowFramesThePictureThroughReset)
 {
     fake::audio.active_ticks = 6;
+    fake::audio.on_tick = [](int tick) {
+        if (tick == 1) {
+            fake::windowing.rect = RECT{300, 150, 300 + 960, 150 + 544};  // moved, not resized
+        }
+    };
+    // Enter without Alt, as a key and as a system key (F10 held): no switch.
+    post_at_tick(1, WM_KEYDOWN, VK_RETURN, 0);
+    post_at_tick(1, WM_SYSKEYDOWN, VK_RETURN, 0);
     post_at_tick(1, WM_SYSKEYDOWN, VK_RETURN, kAltHeld);
     post_at_tick(2, WM_SYSKEYDOWN, VK_RETURN, kAltHeldRepeat);  // held down: no change
     post_at_tick(2, WM_SYSCHAR, '\r', kAltHeld);
@@ -361,7 +369,7 @@ TEST_F(ShowOptionsRun, AltEnterFromTheFirstWindowFramesThePictureThroughReset)
                      "SetWindowLongPtrA 0x1000 -16 0x10CF0000"}));
     EXPECT_EQ(calls_starting("SetWindowPos"),
               (Lines{"SetWindowPos 0x1000 (nil) 0 0 1920 1080 0x220",
-                     "SetWindowPos 0x1000 (nil) 100 100 960 544 0x220"}));
+                     "SetWindowPos 0x1000 (nil) 300 150 960 544 0x220"}));
     EXPECT_EQ(calls_starting("ShowCursor"), (Lines{"ShowCursor 0", "ShowCursor 1"}));
     EXPECT_EQ(fake::windowing.cursor_count, 0);
     // Made as always, for the 944 x 505 client area; reset for the monitor,
@@ -374,8 +382,10 @@ TEST_F(ShowOptionsRun, AltEnterFromTheFirstWindowFramesThePictureThroughReset)
     // Every tick still presents a frame, and Direct3D 9 takes each of them.
     EXPECT_EQ(presents_with_destination(), (std::vector<bool>(6, false)));
     EXPECT_EQ(error_output, "");
-    // The system keys that are ours never reach the default handling (no beep).
-    EXPECT_EQ(count_events("default 0x0104"), 0);
+    // The system keys that are ours never reach the default handling (no
+    // beep); Enter without Alt does.
+    EXPECT_EQ(count_events("default 0x0100"), 1);
+    EXPECT_EQ(count_events("default 0x0104"), 1);
     EXPECT_EQ(count_events("default 0x0106"), 0);
 }
 

@@ -58,7 +58,6 @@ TEST(CaptureOptions, RefusesBadValuesWithAReason)
     EXPECT_NE(error.find("--fps"), std::string::npos);
     EXPECT_FALSE(parse({"--size", "1919x1080", "out.mp4"}, &error));  // odd width
     EXPECT_FALSE(parse({"--size", "wide", "out.mp4"}, &error));
-    EXPECT_FALSE(parse({"--from", "-5", "out.mp4"}, &error));
     EXPECT_FALSE(parse({"--from", "10s", "--to", "5s", "out.mp4"}, &error));
     EXPECT_NE(error.find("--to"), std::string::npos);
     EXPECT_FALSE(parse({"--sheet", "0", "s.png"}, &error));
@@ -98,18 +97,26 @@ TEST(CaptureOptions, SheetAndFramesNeedNoVideo)
     EXPECT_EQ(frames->width, 320u);
 }
 
-TEST(CapturePositions, AcceptsBytesAndSecondsOnSampleBoundaries)
+TEST(CaptureOptions, ReadsPositionsAsTheDemoReadsFrom)
 {
-    EXPECT_EQ(parse_position("6648556"), 6648556);
-    EXPECT_EQ(parse_position("1s"), 176400);
-    EXPECT_EQ(parse_position("0.5s"), 88200);
-    EXPECT_EQ(parse_position("0.00001s"), 0);  // 1.764 bytes: down to the sample
-    EXPECT_EQ(parse_position("37.7s"), 6650280);
-    EXPECT_FALSE(parse_position(""));
-    EXPECT_FALSE(parse_position("s"));
-    EXPECT_FALSE(parse_position("12x"));
-    EXPECT_FALSE(parse_position("-1s"));
-    EXPECT_FALSE(parse_position("nans"));
+    // Bytes down to a whole sample, seconds to the millisecond.
+    const auto range = parse({"--from", "6648558", "--to", "37.7s", "out.mp4"});
+    ASSERT_TRUE(range);
+    EXPECT_EQ(range->from, 6648556);
+    EXPECT_EQ(range->to, 6650280);
+    const auto start = parse({"--from", "0", "--to", "0.001s", "out.mp4"});
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->from, 0);
+    EXPECT_EQ(start->to, 176);
+
+    for (const std::string flag : {"--from", "--to"}) {
+        for (const char* bad : {"", "s", "12x", "-1s", "nans", "1e3", "0.00001s", "2147483648"}) {
+            std::string error;
+            EXPECT_FALSE(parse({flag.c_str(), bad, "out.mp4"}, &error)) << flag << " " << bad;
+            EXPECT_EQ(error, flag + " must be a byte position (12345) or seconds (12.5s), not '" +
+                                 bad + "'");
+        }
+    }
 }
 
 TEST(ContactSheet, SpreadsFramesOverTheMiddlesOfEqualParts)

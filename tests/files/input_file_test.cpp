@@ -19,9 +19,11 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/block_device.h"
 #include "tests/support/failing_allocation.h"
 
 namespace {
@@ -69,10 +71,14 @@ std::vector<uint8_t> expected_bytes(size_t from, size_t to)
 // Reads `path`, giving up after a generous wait: a reader that opened a
 // FIFO without O_NONBLOCK waits for a writer, which is then supplied so that
 // the test can fail instead of hanging.
-files::Contents read_without_waiting(const std::string& path)
+// With `looked`, reads as read_file does after a look that found that.
+files::Contents read_without_waiting(const std::string& path,
+                                     std::optional<Kind> looked = std::nullopt)
 {
-    auto reading =
-        std::async(std::launch::async, [path] { return files::read_file(path.c_str(), 1 << 20); });
+    auto reading = std::async(std::launch::async, [path, looked] {
+        return looked ? files::read_after_look(path.c_str(), *looked, 1 << 20)
+                      : files::read_file(path.c_str(), 1 << 20);
+    });
     if (reading.wait_for(std::chrono::seconds(30)) == std::future_status::ready) {
         return reading.get();
     }
@@ -186,6 +192,44 @@ TEST_F(InputFile, RefusesWhatIsNotAFileAndSaysWhatItIs)
         EXPECT_EQ(contents.failure, Failure::not_a_file);
         EXPECT_EQ(contents.reason, c.said);
         EXPECT_TRUE(contents.bytes.empty());
+    }
+}
+
+TEST_F(InputFile, RefusesALinkToABlockDevice)
+{
+    const fs::path device = test_support::some_block_device();
+    if (device.empty()) {
+        GTEST_SKIP() << "no block device under /dev on this machine";
+    }
+    const fs::path link = folder_ / "demo.mp3";
+    fs::create_symlink(device, link);
+    EXPECT_EQ(files::kind_of(link.c_str()), Kind::block_device) << device;
+    const files::Contents contents = read_without_waiting(link.string());
+    EXPECT_EQ(contents.failure, Failure::not_a_file) << device;
+    EXPECT_EQ(contents.reason, "a block device, not a file") << device;
+}
+
+// A file replaced between read_file's look at the path and its open: what
+// was opened is refused for what it is, and a FIFO is not waited on.
+TEST_F(InputFile, WhatTookTheFilesPlaceAfterTheLookIsRefused)
+{
+    const std::pair<std::function<void(const fs::path&)>, const char*> swaps[] = {
+        {[](const fs::path& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+         "a FIFO (named pipe), not a file"},
+        {[](const fs::path& path) { fs::create_symlink("/dev/zero", path); },
+         "a character device, not a file"},
+    };
+    for (const auto& [swap, said] : swaps) {
+        SCOPED_TRACE(said);
+        const std::string file = write("demo.mp3", 1000);
+        ASSERT_EQ(files::kind_of(file.c_str()), Kind::regular);
+        fs::remove(file);
+        swap(file);
+        const files::Contents contents = read_without_waiting(file, Kind::regular);
+        EXPECT_EQ(contents.failure, Failure::not_a_file);
+        EXPECT_EQ(contents.reason, said);
+        EXPECT_TRUE(contents.bytes.empty());
+        fs::remove(file);
     }
 }
 

@@ -3,8 +3,8 @@
 // them: missing, empty, cut at half, overwritten with random bytes, replaced
 // by a file of another format under the same name, or by something that is
 // no file at all (a directory, a FIFO, /dev/zero through a symbolic link, a
-// symbolic link to a directory), which must be refused without being waited
-// on or read. A damaged texture
+// symbolic link to a directory, and for the music one to a block device),
+// which must be refused without being waited on or read. A damaged texture
 // leaves the geometry it covers untextured and the show goes on, with one
 // warning naming the file; damaged music stops the demo and the capture with
 // status 1 and a message naming the file and the cause, and demo-still never
@@ -31,6 +31,7 @@
 
 #include "tests/robustness/case_folder.h"
 #include "tests/robustness/clean_end.h"
+#include "tests/support/block_device.h"
 #include "tests/support/child_process.h"
 #include "tools/still/png_writer.h"
 
@@ -78,6 +79,7 @@ enum class Damage {
     fifo,
     device,
     link_to_directory,
+    block_device,
 };
 
 const char* damage_name(Damage damage)
@@ -105,6 +107,8 @@ const char* damage_name(Damage damage)
         return "is_dev_zero";
     case Damage::link_to_directory:
         return "links_to_a_directory";
+    case Damage::block_device:
+        return "links_to_a_block_device";
     }
     return "unknown";
 }
@@ -178,6 +182,8 @@ std::vector<Case> music_cases()
     for (const auto& [damage, cause] : kNotFiles) {
         cases.push_back({"demo.mp3", damage, cause});
     }
+    // The reader tells the kinds of device apart; once is enough for that.
+    cases.push_back({"demo.mp3", Damage::block_device, "a block device, not a file"});
     return cases;
 }
 
@@ -312,6 +318,10 @@ void damage_file(const fs::path& file, Damage damage)
         fs::create_directory(file.parent_path() / "elsewhere");
         fs::create_directory_symlink("elsewhere", file);
         break;
+    case Damage::block_device:
+        fs::remove(file);
+        fs::create_symlink(test_support::some_block_device(), file);
+        break;
     }
 }
 
@@ -347,6 +357,9 @@ protected:
 
     void TearDown() override
     {
+        if (folder_.empty()) {
+            return;  // skipped before it was made
+        }
         if (HasFailure()) {
             std::printf("The case's files are kept in %s\n", folder_.c_str());
         } else {
@@ -387,6 +400,15 @@ protected:
 
 class DamagedFile : public CaseFolder, public ::testing::WithParamInterface<Case> {
 protected:
+    void SetUp() override
+    {
+        if (GetParam().damage == Damage::block_device &&
+            test_support::some_block_device().empty()) {
+            GTEST_SKIP() << "no block device under /dev on this machine";
+        }
+        CaseFolder::SetUp();
+    }
+
     void damage() { damage_file(folder_ / GetParam().file, GetParam().damage); }
 };
 

@@ -1,9 +1,10 @@
 #include "tools/capture/options.h"
 
 #include <charconv>
-#include <cmath>
-#include <cstdlib>
+#include <cstring>
 #include <string_view>
+
+#include "app/options.h"
 
 namespace capture {
 
@@ -49,24 +50,7 @@ bool arg_is(const char* value, const char* name)
 
 int64_t bytes_per_frame(int fps)
 {
-    return kBytesPerSecond / fps;
-}
-
-std::optional<int64_t> parse_position(const std::string& text)
-{
-    if (!text.empty() && text.back() == 's') {
-        const auto seconds = parse_number<double>(text.substr(0, text.size() - 1));
-        if (!seconds || *seconds < 0 || !std::isfinite(*seconds)) {
-            return std::nullopt;
-        }
-        const auto bytes = static_cast<int64_t>(*seconds * kBytesPerSecond);
-        return bytes - bytes % 4;
-    }
-    const auto bytes = parse_number<int64_t>(text);
-    if (!bytes || *bytes < 0) {
-        return std::nullopt;
-    }
-    return bytes;
+    return kMusicBytesPerSecond / fps;
 }
 
 std::optional<Options> parse_options(int argc, const char* const* argv, std::string& error)
@@ -112,13 +96,14 @@ std::optional<Options> parse_options(int argc, const char* const* argv, std::str
             const char* v = value_of(i, arg);
             if (!v)
                 return std::nullopt;
-            const auto position = parse_position(v);
-            if (!position) {
+            // The show's own reading of a position (app/options.h).
+            const int64_t position = parse_music_position(v, std::strlen(v));
+            if (position < 0) {
                 error =
                     arg + " must be a byte position (12345) or seconds (12.5s), not '" + v + "'";
                 return std::nullopt;
             }
-            (arg == "--from" ? options.from : options.to) = *position;
+            (arg == "--from" ? options.from : options.to) = position;
         } else if (arg == "--music") {
             const char* v = value_of(i, arg);
             if (!v)
@@ -199,7 +184,8 @@ Options:
   --from POS        start of the range (default: the start of the music)
   --to POS          end of the range, exclusive (default: the end of the music)
                     POS is a byte position of the decoded music (12345) or
-                    seconds (12.5s); 176400 bytes make one second
+                    seconds (12.5s, up to three decimals); 176400 bytes
+                    make one second, and positions stop short of 2^31 bytes
   --music FILE      the music (default demo.mp3)
   --sheet N FILE    write a contact sheet: N frames spread over the range, in
                     one PNG, each labelled with its time

@@ -182,9 +182,10 @@ private:
     std::array<Slot, kMaxStreams> slots_{};
 };
 
-// Defined by each build's audio library: the engine behind its BASS_* calls,
-// and the most frames its output holds handed but not yet heard (0 when it
-// plays silently): one buffer for SDL, the whole queue for waveOut.
+// Defined by each build's audio library (output_host.cpp where the output
+// is a device of ours): the engine behind its BASS_* calls, and the most
+// frames its output holds handed but not yet heard (0 when it plays
+// silently): one buffer for SDL, the whole queue for waveOut.
 Engine& host_engine();
 uint32_t host_output_queue_frames();
 

@@ -243,10 +243,15 @@ const char* refusal(Kind kind)
 
 Contents read_file(const char* path, uint64_t max_bytes, uint64_t offset, uint64_t length)
 {
+    return read_after_look(path, kind_of(path), max_bytes, offset, length);
+}
+
+Contents read_after_look(const char* path, Kind looked, uint64_t max_bytes, uint64_t offset,
+                         uint64_t length)
+{
     try {
-        const Kind kind = kind_of(path);
-        if (kind != Kind::regular && kind != Kind::absent) {
-            return refused(Failure::not_a_file, refusal(kind));
+        if (looked != Kind::regular && looked != Kind::absent) {
+            return refused(Failure::not_a_file, refusal(looked));
         }
 #ifdef _WIN32
         // The C library's open, for its errno reasons; what the handle reads

@@ -59,4 +59,12 @@ struct Contents {
 // that shrinks while it is read gives what it still holds. Never throws.
 Contents read_file(const char* path, uint64_t max_bytes, uint64_t offset = 0, uint64_t length = 0);
 
+// read_file once it has looked at the path and found `looked` (kind_of):
+// refuses anything but a regular or absent one, then opens the path and
+// checks what the open gave, not the path, so that a path changed between
+// the look and the open (a FIFO put in the file's place) is refused too,
+// without waiting. Tests hand it a look that the path no longer matches.
+Contents read_after_look(const char* path, Kind looked, uint64_t max_bytes, uint64_t offset = 0,
+                         uint64_t length = 0);
+
 }  // namespace files

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-#include "host/common/audio/engine.h"
+#include "host/common/audio/output_host.h"
 #include "host/linux/audio/mpg123_decoder.h"
 
 namespace audio {
@@ -16,10 +16,8 @@ namespace {
 // 1024 frames: 23 ms at 44100 Hz, SDL's usual buffer.
 constexpr Uint16 kBufferFrames = 1024;
 
-class SdlBackend final : public Backend {
+class SdlBackend final : public DeviceOutput {
 public:
-    void attach(Engine& engine) { engine_ = &engine; }
-
     Nanoseconds now() override
     {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -65,7 +63,7 @@ public:
             return false;
         }
         device_ = device;
-        buffer_frames_ = obtained.samples;
+        queue_frames_ = obtained.samples;
         SDL_PauseAudioDevice(device_, 0);
         return true;
     }
@@ -74,6 +72,7 @@ public:
     {
         SDL_CloseAudioDevice(device_);
         device_ = 0;
+        queue_frames_ = 0;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
@@ -82,8 +81,6 @@ public:
     {
         return decode_mp3_mpg123(file, output_rate);
     }
-
-    uint32_t queue_frames() const { return device_ != 0 ? buffer_frames_ : 0; }
 
 private:
     static void SDLCALL fill(void* self, Uint8* bytes, int length)
@@ -97,35 +94,11 @@ private:
         engine.buffer_started(started, first, frames);
     }
 
-    Engine* engine_ = nullptr;
     SDL_AudioDeviceID device_ = 0;
-    uint32_t buffer_frames_ = 0;
 };
-
-// The library's one engine and its output. The engine goes first at exit
-// and stops the output while the backend still stands.
-struct Host {
-    Host() { backend.attach(engine); }
-    SdlBackend backend;
-    Engine engine{backend};
-};
-
-Host& host()
-{
-    static Host instance;
-    return instance;
-}
 
 }  // namespace
 
-Engine& host_engine()
-{
-    return host().engine;
-}
-
-uint32_t host_output_queue_frames()
-{
-    return host().backend.queue_frames();
-}
+DeviceOutput& (*const host_output)() = &lasting_output<SdlBackend>;
 
 }  // namespace audio

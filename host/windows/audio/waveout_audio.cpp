@@ -21,7 +21,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "host/common/audio/engine.h"
+#include "host/common/audio/output_host.h"
 #include "host/windows/audio/acm_decoder.h"
 
 namespace audio {
@@ -55,14 +55,12 @@ std::string wave_error(const char* call, MMRESULT result)
     return std::string(call) + ": " + text + " (" + std::to_string(result) + ")";
 }
 
-class WaveOutBackend final : public Backend {
+class WaveOutBackend final : public DeviceOutput {
 public:
     WaveOutBackend() { InitializeCriticalSection(&lock_); }
     ~WaveOutBackend() override { DeleteCriticalSection(&lock_); }
     WaveOutBackend(const WaveOutBackend&) = delete;
     WaveOutBackend& operator=(const WaveOutBackend&) = delete;
-
-    void attach(Engine& engine) { engine_ = &engine; }
 
     Nanoseconds now() override { return query_time(); }
     void lock() override { EnterCriticalSection(&lock_); }
@@ -105,6 +103,7 @@ public:
         static_assert(std::is_same_v<decltype(&WaveOutBackend::feed), LPTHREAD_START_ROUTINE>);
         thread_ = CreateThread(nullptr, 0, &WaveOutBackend::feed, this, 0, nullptr);
         SetThreadPriority(thread_, THREAD_PRIORITY_HIGHEST);
+        queue_frames_ = kBuffers * kBufferFrames;
         return true;
     }
 
@@ -123,6 +122,7 @@ public:
         thread_ = nullptr;
         device_ = nullptr;
         wake_ = nullptr;
+        queue_frames_ = 0;
     }
 
     void request_flush() override
@@ -136,8 +136,6 @@ public:
     {
         return decode_mp3_acm(file, stream, output_rate);
     }
-
-    uint32_t queue_frames() const { return device_ != nullptr ? kBuffers * kBufferFrames : 0; }
 
 private:
     static DWORD WINAPI feed(void* self)
@@ -234,7 +232,6 @@ private:
     }
 
     CRITICAL_SECTION lock_;
-    Engine* engine_ = nullptr;
     uint32_t rate_ = 44100;
     HWAVEOUT device_ = nullptr;
     HANDLE wake_ = nullptr;
@@ -250,30 +247,8 @@ private:
     uint64_t pace_frame_ = 0;
 };
 
-// The library's one engine and its output. The engine goes first at exit
-// and stops the output while the backend still stands.
-struct Host {
-    Host() { backend.attach(engine); }
-    WaveOutBackend backend;
-    Engine engine{backend};
-};
-
-Host& host()
-{
-    static Host instance;
-    return instance;
-}
-
 }  // namespace
 
-Engine& host_engine()
-{
-    return host().engine;
-}
-
-uint32_t host_output_queue_frames()
-{
-    return host().backend.queue_frames();
-}
+DeviceOutput& (*const host_output)() = &lasting_output<WaveOutBackend>;
 
 }  // namespace audio
