@@ -10,12 +10,14 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+tag=trace-compare
+# shellcheck source=scripts/messages.sh
+source "$root/scripts/messages.sh"
+# shellcheck source=scripts/trace-positions.sh
 source "$root/scripts/trace-positions.sh"
 
-say() { echo "trace-compare: $*" >&2; }
-
 if [[ $# -lt 3 || $2 != -- ]]; then
-    say "usage: trace-compare.sh REFERENCE -- COMMAND..."
+    usage >&2
     exit 2
 fi
 reference=$1
@@ -38,8 +40,5 @@ for pos in "${trace_positions[@]}"; do
         failed=1
     fi
 done
-if [[ $failed -ne 0 ]]; then
-    say "$* does not print what $reference prints"
-    exit 1
-fi
+[[ $failed -eq 0 ]] || fail "$* does not print what $reference prints"
 say "$* prints byte for byte what $reference prints at ${#trace_positions[@]} positions"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Music positions at which two builds' demo-trace output is compared, byte
 # for byte (sourced by wine-tests.sh and trace-compare.sh): the start, every
 # scene's first and last byte and 4 bytes either side (the scenes begin at

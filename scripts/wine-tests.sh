@@ -412,6 +412,7 @@ cmd_archive_runs_in_a_fresh_prefix() {
 
 # Music positions whose traces are compared (trace_positions), shared with
 # the other builds' trace comparisons.
+# shellcheck source=scripts/trace-positions.sh
 source "$root/scripts/trace-positions.sh"
 
 cmd_trace_matches_native() {

@@ -16,7 +16,9 @@ build=${AARCH64_BUILD:-$root/build/aarch64}
 sysroot=/usr/aarch64-linux-gnu
 trace=$build/tools/trace/demo-trace
 
-say() { echo "aarch64: $*" >&2; }
+tag=aarch64
+# shellcheck source=scripts/messages.sh
+source "$root/scripts/messages.sh"
 
 require() {
     local missing=()
@@ -33,13 +35,13 @@ cmd_build() {
     # Warnings are errors here, so that one fails every later run too, not
     # only the run that compiled its file.
     (cd "$root" && cmake --preset aarch64 -B "$build" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null)
-    cmake --build "$build" --target demo-trace -j2 || { say "the aarch64 build failed"; exit 1; }
+    cmake --build "$build" --target demo-trace -j2 || fail "the aarch64 build failed"
     say "built $trace"
 }
 
 cmd_trace() {
     local reference=${1:?the native demo-trace is needed}
-    [[ -x $trace ]] || { say "no aarch64 demo-trace at $trace"; exit 1; }
+    [[ -x $trace ]] || fail "no aarch64 demo-trace at $trace"
     "$root/scripts/trace-compare.sh" "$reference" -- qemu-aarch64 -L "$sysroot" "$trace"
 }
 
@@ -48,7 +50,7 @@ case ${1:-} in
 build) cmd_build ;;
 trace) cmd_trace "${2:-}" ;;
 *)
-    say "usage: aarch64.sh build | trace REFERENCE"
+    usage >&2
     exit 2
     ;;
 esac
