@@ -18,6 +18,13 @@ if(EMSCRIPTEN)
   target_compile_options(demo_options INTERFACE -msimd128 -msse2)
 endif()
 target_include_directories(demo_options INTERFACE ${PROJECT_SOURCE_DIR})
+# The core's SSE2 code (math/simd.h) is used wherever the compiler offers
+# SSE2; processors without it (aarch64) get the plain C++ form, the same
+# bits. This forces the plain form on x86 too.
+option(DEMO_PLAIN_CORE "Build the core without SSE2 intrinsics, as for processors without SSE2" OFF)
+if(DEMO_PLAIN_CORE)
+  target_compile_definitions(demo_options INTERFACE DEMO_PLAIN_CORE)
+endif()
 
 # The sanitize preset: AddressSanitizer (with LeakSanitizer) and
 # UndefinedBehaviorSanitizer on every target that links demo_options. Any

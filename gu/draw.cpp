@@ -3,14 +3,13 @@
 // (FVF 0x152) in a static buffer, indices are copied into a second one, and
 // a single user-memory draw goes to the device. Nothing is allocated and
 // nothing survives a call but the buffers' contents.
-#include <emmintrin.h>
-
 #include <array>
 #include <cstring>
 #include <iterator>
 #include <utility>
 
 #include "gu/gu.h"
+#include "math/simd.h"
 
 // Aligned to a cache line: four converted records are 144 bytes, so the
 // block conversion's stores are all 16-byte aligned.
@@ -116,6 +115,10 @@ void convert_record(const unsigned char* in, DeviceVertex* out)
     }
     *out = record;
 }
+
+#if DEMO_CORE_SSE2
+// The SSE2 forms of the conversion. They write the bytes convert_record
+// writes, faster; without SSE2 every record goes through convert_record.
 
 __m128i load_word(const unsigned char* in)
 {
@@ -330,16 +333,18 @@ void convert_each(int32_t first, int32_t count, const unsigned char* in)
     }
     convert_record<kFields>(in, &gu_vertex_buffer[count - 1]);
 }
+#endif  // DEMO_CORE_SSE2
 
 // Converts count packed records of one layout; one copy per layout, chosen
-// once per draw, so the loops have no branches and a fixed stride. Whole
-// blocks of four first where the layout has a block form, then the rest
-// one record at a time.
+// once per draw, so the loops have no branches and a fixed stride. With
+// SSE2, whole blocks of four first where the layout has a block form, then
+// the rest one record at a time; without, every record the plain way.
 template <unsigned kFields>
 void convert_records(int32_t count, const unsigned char* in)
 {
     constexpr size_t kStride = record_size(kFields);
     int32_t done = 0;
+#if DEMO_CORE_SSE2
     if constexpr (has_block_form(kFields)) {
         for (; done + 4 <= count; done += 4) {
             convert_block<kFields>(in + static_cast<size_t>(done) * kStride,
@@ -347,6 +352,11 @@ void convert_records(int32_t count, const unsigned char* in)
         }
     }
     convert_each<kFields>(done, count, in);
+#else
+    for (; done < count; ++done) {
+        convert_record<kFields>(in + static_cast<size_t>(done) * kStride, &gu_vertex_buffer[done]);
+    }
+#endif
 }
 
 using ConvertRecords = void (*)(int32_t count, const unsigned char* in);

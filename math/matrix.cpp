@@ -1,9 +1,8 @@
 #include "math/matrix.h"
 
-#include <emmintrin.h>
-
 #include <cmath>
 
+#include "math/simd.h"
 #include "math/trig.h"
 
 namespace {
@@ -77,13 +76,21 @@ void mat_rotate_y_z_scale(Mat4* m, float yaw, float roll, float s)
     mat_multiply(m, m, &ry);
     mat_multiply(m, m, &rz);
     // Only the rotation block is scaled: row 3 (translation) and column 3
-    // keep their values. One vector multiply a row, column 3 times exactly
-    // 1 (which leaves every float as it was); the compiler keeps this loop
-    // scalar, nine multiplies.
+    // keep their values. With SSE2, one vector multiply a row, column 3
+    // times exactly 1 (which leaves every float as it was); the compiler
+    // keeps this loop scalar, nine multiplies. Without, the same nine.
+#if DEMO_CORE_SSE2
     const __m128 scale = _mm_set_ps(1.0f, s, s, s);
     for (int r = 0; r < 3; ++r) {
         _mm_storeu_ps(m->m[r], _mm_mul_ps(_mm_loadu_ps(m->m[r]), scale));
     }
+#else
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            m->m[r][c] = m->m[r][c] * s;
+        }
+    }
+#endif
 }
 
 Vec3* vec3_normalize(Vec3* dst, const Vec3* src)

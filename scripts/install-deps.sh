@@ -5,7 +5,9 @@
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross toolchain, Wine and Xvfb
 #   scripts/install-deps.sh --web      also Emscripten, and Chromium, chromedriver and
 #                                      Selenium for the browser tests
-# The options combine: --windows --web installs both.
+#   scripts/install-deps.sh --cross    also the aarch64 cross compiler and qemu-aarch64,
+#                                      which runs its programs
+# The options combine: --windows --web --cross installs all three.
 set -euo pipefail
 
 native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
@@ -15,13 +17,15 @@ native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
          libglx-mesa0:i386)
 web=(emscripten chromium chromium-driver python3-selenium)
+cross=(g++-aarch64-linux-gnu qemu-user)
 
 want=("${native[@]}")
 for option in "$@"; do
     case "$option" in
         --windows) want+=("${windows[@]}") ;;
         --web) want+=("${web[@]}") ;;
-        *) echo "install-deps: unknown option $option (--windows, --web)" >&2; exit 2 ;;
+        --cross) want+=("${cross[@]}") ;;
+        *) echo "install-deps: unknown option $option (--windows, --web, --cross)" >&2; exit 2 ;;
     esac
 done
 

@@ -2,14 +2,15 @@
 # Builds everything and runs every test:
 #   1. the native build with its unit, device and end-to-end tests, both
 #      Windows builds under Wine (the 32-bit one where this machine runs
-#      32-bit programs), and the web build in Chromium and Node.js;
+#      32-bit programs), the web build in Chromium and Node.js, and the
+#      aarch64 cross build's trace under qemu-aarch64;
 #   2. the sanitizer build (address, leak, undefined behaviour): every native
 #      test again, then a capture of the whole show;
 #   3. each fuzzer (DDS textures, MP3 streams) for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh --windows --web
+scripts/install-deps.sh --windows --web --cross
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)"
 cmake --preset web >/dev/null

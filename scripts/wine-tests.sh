@@ -410,15 +410,10 @@ cmd_archive_runs_in_a_fresh_prefix() {
     fi
 }
 
-# Music positions whose traces are compared: the start, every scene's first
-# and last byte and a few inside, the end of the music and past it, and
-# positions that the 32-bit clock sees as negative.
-trace_positions=(
-    0 4 1000000 1812960 3000000 5000000 6648552 6648556 6648560
-    8000000 8464680 9977244 9977248 9977252 11500000 13303872 13303876
-    13303880 15000000 16631028 16631032 16631036 17500000 18800000 19756812
-    19800000 4294967292 -4 -2147483648
-)
+# Music positions whose traces are compared (trace_positions), shared with
+# the other builds' trace comparisons.
+# shellcheck source=scripts/trace-positions.sh
+source "$root/scripts/trace-positions.sh"
 
 cmd_trace_matches_native() {
     require_setup
