@@ -1,4 +1,4 @@
-// render-bench: frames per second of the Linux device on the real scene.
+// render-bench: frames per second of the OpenGL device on the real scene.
 //
 //   render-bench [--size WxH] [--repeat N] [--skip ELEMENT]... BYTEPOS...
 //

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the DDS texture loader as both devices use it:
 // dds::parse, then every level the file holds decoded to RGBA8 and, for a
 // file without a mip chain, the rest of the chain box-filtered from it (the
-// Linux device's create_texture and the Windows loader's
+// OpenGL device's create_texture and the Windows loader's
 // upload_decoded_levels, less the upload). Besides the sanitizers' findings,
 // the target stops on a parsed image that breaks the promises of dds.h.
 #include <algorithm>

@@ -13,7 +13,7 @@
 #   demo-without-music-fails  demo.exe without demo.mp3 exits 1 and names the file
 #   demo-refuses-directories  demo.exe with a directory under a texture's name and
 #                             under demo.mp3 says so for each and exits 1
-#   renderers-agree           Wine's Direct3D 9 (demo-probe.exe) and our Linux device
+#   renderers-agree           Wine's Direct3D 9 (demo-probe.exe) and our OpenGL device
 #                             (demo-still) draw the same frames, within the tolerance
 #   dds-reader-matches-d3dx   without d3dx9_43.dll, our DDS reader loads the textures
 #                             (as shipped, uncompressed, without mip levels) as D3DX does

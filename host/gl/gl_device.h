@@ -1,4 +1,4 @@
-// Host-only additions to the Linux Direct3D 9 device, for tools and tests:
+// Host-only additions to our OpenGL Direct3D 9 device, for tools and tests:
 // offscreen devices, read-back of the back buffer, texture loading from
 // memory, and the reason behind the last failure.
 //

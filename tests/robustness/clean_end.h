@@ -1,6 +1,6 @@
 // The check every run of these tests passes whatever its status: the
 // program ended by itself, no sanitizer reported, and no Direct3D object was
-// left unreleased (the Linux device lists those at exit).
+// left unreleased (the OpenGL device lists those at exit).
 #pragma once
 
 #include <gtest/gtest.h>

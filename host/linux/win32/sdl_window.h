@@ -1,4 +1,4 @@
-// Between the Linux windowing layer and the Linux Direct3D 9 device: the SDL
+// Between the Linux windowing layer and our OpenGL Direct3D 9 device (host/gl): the SDL
 // window that stands behind an HWND made by CreateWindowExA.
 #pragma once
 
