@@ -1,14 +1,13 @@
 // The page as the desktop for the windowing tests, under Node.js: DOM key
 // events handed to the listeners the page's half registered on the
-// stand-in page (page.js), and the page's own close request.
+// stand-in page (page.js), and a close request.
 #include <emscripten/emscripten.h>
 #include <gtest/gtest.h>
 
+#include "host/common/win32/host.h"
 #include "host/web/win32/canvas_window.h"
 #include "tests/win32/host_driver.h"
 #include "tests/win32/page_driver.h"
-
-extern "C" void demo_request_close();
 
 namespace {
 
@@ -71,9 +70,9 @@ void key(HWND, Key key, bool down, bool alt, bool repeat)
     page_key(dom_code(key), down, alt, repeat);
 }
 
-void close_request(HWND)
+void close_request(HWND window)
 {
-    demo_request_close();  // the page has one window
+    win32::request_close(window);
 }
 
 bool has_surface(HWND window)

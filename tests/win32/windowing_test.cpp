@@ -156,8 +156,10 @@ TEST_P(Windowing, DestroyingFromTheDestroyHandlerSendsOneDestroy)
 }
 
 // The demo's own ending: a posted WM_DESTROY whose handler asks to quit; the
-// loop then finds the quit message, and the window is never destroyed.
-TEST_P(Windowing, PostedDestroyEndsTheLoopWithQuit)
+// loop then finds the quit message, and the window is never destroyed. The
+// program's end takes the window away, as a process's end does on Windows,
+// without another message to it; a key after that reaches nothing.
+TEST_P(Windowing, PostedDestroyEndsTheLoopWithQuitAndTheProgramsEndTakesTheWindow)
 {
     quit_on_destroy = true;
     HWND window = make_window();
@@ -182,6 +184,13 @@ TEST_P(Windowing, PostedDestroyEndsTheLoopWithQuit)
     EXPECT_EQ(idle_passes, 0) << "the quit message follows the destroy with no idle pass between";
     EXPECT_EQ(messages_seen(), (std::vector<UINT>{WM_DESTROY}));
     EXPECT_TRUE(host_driver::has_surface(window));
+
+    win32::end_program_windows();
+    EXPECT_FALSE(win32::has_windows());
+    EXPECT_FALSE(host_driver::has_surface(window));
+    host_driver::key(window, host_driver::Key::Escape, true, false);
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(messages_seen(), (std::vector<UINT>{WM_DESTROY}));
 }
 
 TEST_P(Windowing, ClosingWithAQuitPendingServesTheQuitFirst)

@@ -64,6 +64,11 @@ void request_close(HWND window);
 void request_close_all();
 bool has_windows();
 
+// The program's end, as Windows ends a process: every window left goes with
+// its surface, without a message to its procedure, and the queue is emptied.
+// For a host whose program ends without its process ending (the page's).
+void end_program_windows();
+
 // The key message for a key of the host's desktop, posted as input; keys
 // without a virtual-key code are dropped.
 void post_key(HWND window, const KeyEvent& key);

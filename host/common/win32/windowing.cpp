@@ -140,6 +140,16 @@ bool has_windows()
     return !windows.empty();
 }
 
+void end_program_windows()
+{
+    std::vector<Window> left;
+    left.swap(windows);
+    for (const Window& window : left) {
+        queue.discard_window(window.handle);
+        close_surface(window.surface);
+    }
+}
+
 void post_key(HWND window, const KeyEvent& key)
 {
     MSG message{};

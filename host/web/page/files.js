@@ -86,17 +86,29 @@ var demoFiles = {
     return files;
   },
 
+  // Adds a script to the page. Its handlers are dropped once it has loaded:
+  // the tag stays in the page, and nothing of a show may hang from it.
+  loadScript: function (script) {
+    return new Promise(function (resolve, reject) {
+      var tag = document.createElement('script');
+      tag.src = script;
+      tag.onload = function () {
+        tag.onload = tag.onerror = null;
+        resolve();
+      };
+      tag.onerror = function () {
+        tag.onload = tag.onerror = null;
+        reject(new Error('could not fetch "' + script + '"'));
+      };
+      document.head.appendChild(tag);
+    });
+  },
+
   // Loads a program's script (once) and makes a fresh instance of it, with
   // the files that arrived written into its file system.
   startProgram: async function (script, files, settings) {
     if (typeof createProgram === 'undefined' || demoFiles.loadedScript !== script) {
-      await new Promise(function (resolve, reject) {
-        var tag = document.createElement('script');
-        tag.src = script;
-        tag.onload = resolve;
-        tag.onerror = function () { reject(new Error('could not fetch "' + script + '"')); };
-        document.head.appendChild(tag);
-      });
+      await demoFiles.loadScript(script);
       demoFiles.loadedScript = script;
     }
     var program = await createProgram(settings);

@@ -151,7 +151,10 @@
         },
         onAbort: function (what) { failed('The show stopped: ' + what); },
         demoEnded: function (status) {
+          // Nothing of the ended show is kept: the canvas its context was
+          // made on goes too.
           program = null;
+          freshCanvas();
           if (audioContext) audioContext.close().catch(function () {});
           if (status !== 0) return fail(lastProblem || 'The show could not start.');
           showTitle();

@@ -1,7 +1,9 @@
 // The process entry of the demo in the browser: WinMain with the program's
 // module, no previous instance, the arguments the page gave as one command
-// line, and the default show command; then the page hears how the show
-// ended (demoEnded), since the program's end does not end the page.
+// line, and the default show command. The program's end does not end the
+// page: what Windows would take away with the process goes here (the
+// windows left, with the page's key listeners), and the page hears how the
+// show ended (demoEnded), so that nothing of the program is kept alive.
 #include <emscripten/emscripten.h>
 
 #include <string>
@@ -34,6 +36,7 @@ int main(int argc, char** argv)
     std::string command_line = win32::command_line(argc, argv);
     const int status =
         WinMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), SW_SHOWDEFAULT);
+    win32::end_program_windows();
     tell_page_the_show_ended(status);
     return status;
 }

@@ -7,9 +7,7 @@
 // the show through the window procedure and Alt-F4 through DefWindowProcA,
 // as on the desktop builds; of them only Esc is kept from the browser (every
 // other key keeps its meaning there: the page's F for fullscreen, reloading,
-// the browser's own fullscreen). The page's own close request
-// (demo_request_close, when the visitor leaves the show) arrives as
-// WM_CLOSE, as the desktop's close does on the other builds. Events arrive
+// the browser's own fullscreen). Events arrive
 // while the program waits for the display in Present, and the shared queue
 // orders them as Windows does.
 #include <emscripten/emscripten.h>
@@ -62,12 +60,6 @@ void listen_to_keys(bool listen)
 }
 
 }  // namespace
-
-// The page asks the show to end (its Back button, leaving the page).
-extern "C" EMSCRIPTEN_KEEPALIVE void demo_request_close()
-{
-    win32::request_close_all();
-}
 
 const char* host_canvas(HWND window)
 {
