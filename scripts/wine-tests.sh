@@ -423,8 +423,11 @@ cmd_trace_matches_native() {
     mkdir -p "$dir"
     for pos in "${trace_positions[@]}"; do
         "$trace_tool" "$pos" >"$dir/native-$pos.txt" || fail "demo-trace $pos failed"
-        (cd "$dir" && timeout "$wine_timeout" "$wine" "$trace_exe" "$pos" >"$dir/windows-$pos.txt") ||
-            fail "demo-trace.exe $pos failed"
+        local status=0
+        (cd "$dir" && timeout "$wine_timeout" "$wine" "$trace_exe" "$pos" \
+            >"$dir/windows-$pos.txt" 2>"$dir/windows-$pos.err") || status=$?
+        [[ $status -eq 0 ]] ||
+            fail "demo-trace.exe $pos failed with status $status: $(tail -n 5 "$dir/windows-$pos.err")"
         if ! cmp -s "$dir/native-$pos.txt" "$dir/windows-$pos.txt"; then
             say "position $pos: the traces differ (first difference below)"
             diff "$dir/native-$pos.txt" "$dir/windows-$pos.txt" | head -n 4 >&2 || true
