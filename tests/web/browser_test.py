@@ -20,6 +20,8 @@ CASE is one of:
   missing-texture   without a texture the page says so and the show plays
   music-not-mpeg    a WAV file under the music's name is refused with our scan's message
   no-webgl2         a browser without WebGL 2 is told so
+  no-wasm-simd      a browser without WebAssembly SIMD is told so, by the show
+                    and by still.html
   trace             the web demo-trace under Node.js prints what the native one
                     prints, byte for byte, at positions across the five scenes
   pictures          still.html in Chromium under Xvfb on Mesa llvmpipe draws the
@@ -352,6 +354,29 @@ def case_no_webgl2():
             driver.quit()
 
 
+def case_no_wasm_simd():
+    with Server(SITE) as base:
+        # A browser without WebAssembly SIMD: nothing validates that uses it.
+        driver = browser()
+        try:
+            driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {
+                "source": "var validate = WebAssembly.validate;"
+                          "WebAssembly.validate = function (bytes) {"
+                          "  return Array.prototype.indexOf.call(bytes, 253) < 0 &&"
+                          "      validate.call(WebAssembly, bytes); };"})
+            open_page(driver, base)
+            wait_for(driver, STATE, lambda s: s == "failed", "the page's state")
+            text = driver.execute_script(FAILURE)
+            print("the page says: " + text)
+            check("WebAssembly SIMD" in text, "expected the missing SIMD to be named: %r" % text)
+            driver.get(base + "still.html?pos=1000000")
+            title = wait_for(driver, "return document.title", lambda t: t.startswith("error"),
+                             "still.html's title")
+            check("WebAssembly SIMD" in title, "still.html says %r" % title)
+        finally:
+            driver.quit()
+
+
 # Positions for the trace: every scene, both sides of every boundary, the
 # start, the end, and positions the demo sees as negative.
 TRACE_POSITIONS = sorted(set(
@@ -459,6 +484,7 @@ CASES = {
     "missing-texture": case_missing_texture,
     "music-not-mpeg": case_music_not_mpeg,
     "no-webgl2": case_no_webgl2,
+    "no-wasm-simd": case_no_wasm_simd,
     "trace": case_trace,
     "pictures": case_pictures,
 }

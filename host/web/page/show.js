@@ -101,6 +101,7 @@
     if (!hasWebGL2()) {
       return fail('This browser offers no WebGL 2, which the show needs.');
     }
+    if (!demoFiles.hasWasmSimd()) return fail(demoFiles.noWasmSimd);
     var audioContext = makeAudioContext();
     if (audioContext && !clicked && !(await startsSound(audioContext))) {
       // ?autoplay where the browser wants a click before any sound.

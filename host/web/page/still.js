@@ -7,6 +7,7 @@
   var fail = function (reason) { document.title = 'error: ' + reason; };
   var position = new URLSearchParams(location.search).get('pos');
   if (position === null) return fail('no position; use still.html?pos=N');
+  if (!demoFiles.hasWasmSimd()) return fail(demoFiles.noWasmSimd);
   var files = await demoFiles.fetchAll(demoFiles.textures);
   demoFiles.textures.forEach(function (name) {
     if (files[name].failure) console.warn(files[name].failure + '; drawn untextured');
