@@ -469,7 +469,7 @@ def case_pictures():
 
 def case_build():
     result = subprocess.run(["cmake", "--build", WEB_BUILD, "--target", "site", "demo-trace",
-                             "audio-schedule"],
+                             "audio-schedule", "memory-errors"],
                             timeout=1800)
     check(result.returncode == 0, "the web build failed")
 

@@ -1,8 +1,14 @@
 #include "host/common/files/input_file.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten/heap.h>
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -53,9 +59,31 @@ bool plan_range(uint64_t size, uint64_t offset, uint64_t length, uint64_t max_by
     return true;
 }
 
+#ifdef __EMSCRIPTEN__
+// The web build catches no exceptions: a failed allocation would end the
+// program instead of throwing. So the room is measured first: what the heap
+// may still grow by and the free block at its top, less a margin for what
+// the caller allocates next (its decoded texture, its strings).
+bool heap_has_room(uint64_t count)
+{
+    constexpr uint64_t kMargin = uint64_t{4} << 20;
+    const struct mallinfo info = mallinfo();
+    const uint64_t room = uint64_t{emscripten_get_heap_max()} - emscripten_get_heap_size() +
+                          static_cast<uint64_t>(info.keepcost);
+    return count + kMargin <= room;
+}
+#endif
+
 // Room for `count` bytes, or the refusal when there is none.
 bool make_room(Contents& contents, uint64_t count)
 {
+#ifdef __EMSCRIPTEN__
+    if (!heap_has_room(count)) {
+        contents = refused(Failure::out_of_memory,
+                           "no room in memory for its " + std::to_string(count) + " bytes");
+        return false;
+    }
+#endif
     try {
         contents.bytes.resize(static_cast<size_t>(count));
         return true;
