@@ -494,12 +494,18 @@ def main():
     if len(sys.argv) != 2 or sys.argv[1] not in CASES:
         print(__doc__, file=sys.stderr)
         return 2
+    return run_checks(CASES[sys.argv[1]])
+
+
+def run_checks(checks):
+    """Runs checks() as a test's whole work: 77 (skipped) when the web build
+    is not configured, 1 with the cause when a check fails, else 0."""
     if not os.path.exists(os.path.join(WEB_BUILD, "CMakeCache.txt")):
         print("skipped: the web build is not configured (cmake --preset web; "
               "scripts/install-deps.sh --web installs what it needs)")
         return 77
     try:
-        CASES[sys.argv[1]]()
+        checks()
     except Failure as failure:
         print("FAILED: %s" % failure)
         return 1

@@ -17,7 +17,7 @@ import threading
 import time
 
 import browser_test as web
-from browser_test import Failure, check, wait_for
+from browser_test import check, wait_for
 
 FILES = ["demo.mp3", "tree.dds", "leaf.dds", "ground.dds", "grass.dds"]
 
@@ -69,30 +69,21 @@ def expect_title(driver, base, name, fault, cause):
         "!document.getElementById('title').hidden"), "%s %s: Play is not offered" % (name, fault))
 
 
-def main():
-    if not os.path.exists(os.path.join(web.WEB_BUILD, "CMakeCache.txt")):
-        print("skipped: the web build is not configured (cmake --preset web)")
-        return 77
-    try:
-        with FaultyServer() as base:
-            driver = web.browser()
-            try:
-                for name in FILES:
-                    expect_title(driver, base, name, "drop", "the connection dropped after")
-                expect_title(driver, base, "demo.mp3", "error", "HTTP 500")
-                expect_title(driver, base, "ground.dds", "error", "HTTP 500")
-                expect_title(driver, base, "leaf.dds", "stall", "nothing arrived for 30 s")
-                # The server mended, Play tries again and the show starts.
-                FaultyHandler.faults = {}
-                driver.find_element("id", "play").click()
-                wait_for(driver, "return demo.musicPosition()", lambda p: p > 0, "the show")
-            finally:
-                driver.quit()
-    except Failure as failure:
-        print("FAILED: %s" % failure)
-        return 1
-    return 0
-
+def check_failures():
+    with FaultyServer() as base:
+        driver = web.browser()
+        try:
+            for name in FILES:
+                expect_title(driver, base, name, "drop", "the connection dropped after")
+            expect_title(driver, base, "demo.mp3", "error", "HTTP 500")
+            expect_title(driver, base, "ground.dds", "error", "HTTP 500")
+            expect_title(driver, base, "leaf.dds", "stall", "nothing arrived for 30 s")
+            # The server mended, Play tries again and the show starts.
+            FaultyHandler.faults = {}
+            driver.find_element("id", "play").click()
+            wait_for(driver, "return demo.musicPosition()", lambda p: p > 0, "the show")
+        finally:
+            driver.quit()
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(web.run_checks(check_failures))

@@ -9,11 +9,10 @@ Chromium no show's module is alive once the garbage is collected
 Environment as browser_test.py's. Exits 77 (skipped) when the web build is
 not configured, 0 on success and 1 on failure.
 """
-import os
 import sys
 
 import browser_test as web
-from browser_test import Failure, check, wait_for
+from browser_test import check, wait_for
 
 ROUNDS = 5
 
@@ -49,42 +48,33 @@ var rounds = 0;
 """
 
 
-def main():
-    if not os.path.exists(os.path.join(web.WEB_BUILD, "CMakeCache.txt")):
-        print("skipped: the web build is not configured (cmake --preset web)")
-        return 77
+def check_rounds():
     from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.common.keys import Keys
 
-    try:
-        with web.Server(web.SITE) as base:
-            driver = web.browser(["--js-flags=--expose-gc"])
-            try:
-                driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
-                                       {"source": WATCH_MODULES})
-                driver.set_script_timeout(60)
-                driver.get(base + "index.html")
-                for round in range(1, ROUNDS + 1):
-                    driver.find_element("id", "play").click()
-                    wait_for(driver, "return demo.musicPosition()", lambda p: p > 0,
-                             "round %d: the music" % round)
-                    ActionChains(driver).send_keys(Keys.ESCAPE).perform()
-                    wait_for(driver, web.STATE, lambda s: s == "ended",
-                             "round %d: the end after Esc" % round)
-                # Esc on the title after the end: no show may hear it.
+    with web.Server(web.SITE) as base:
+        driver = web.browser(["--js-flags=--expose-gc"])
+        try:
+            driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                   {"source": WATCH_MODULES})
+            driver.set_script_timeout(60)
+            driver.get(base + "index.html")
+            for round in range(1, ROUNDS + 1):
+                driver.find_element("id", "play").click()
+                wait_for(driver, "return demo.musicPosition()", lambda p: p > 0,
+                         "round %d: the music" % round)
                 ActionChains(driver).send_keys(Keys.ESCAPE).perform()
-                check(driver.execute_script(web.STATE) == "ended", "Esc after the end did something")
-                alive = driver.execute_async_script(COLLECT)
-                print("%d shows played and ended; modules alive after collecting: %d"
-                      % (ROUNDS, alive))
-                check(alive == 0, "%d modules of ended shows are still alive" % alive)
-            finally:
-                driver.quit()
-    except Failure as failure:
-        print("FAILED: %s" % failure)
-        return 1
-    return 0
-
+                wait_for(driver, web.STATE, lambda s: s == "ended",
+                         "round %d: the end after Esc" % round)
+            # Esc on the title after the end: no show may hear it.
+            ActionChains(driver).send_keys(Keys.ESCAPE).perform()
+            check(driver.execute_script(web.STATE) == "ended", "Esc after the end did something")
+            alive = driver.execute_async_script(COLLECT)
+            print("%d shows played and ended; modules alive after collecting: %d"
+                  % (ROUNDS, alive))
+            check(alive == 0, "%d modules of ended shows are still alive" % alive)
+        finally:
+            driver.quit()
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(web.run_checks(check_rounds))
