@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
+#include <iterator>
 
 #include "app/options.h"
+#include "app/transport.h"
 #include "gu/gu.h"
 #include "scene/scene.h"
 
@@ -50,6 +53,9 @@ bool framed = false;
 UINT back_buffer_width = 0;
 UINT back_buffer_height = 0;
 bool present_failure_reported = false;
+
+// While rehearsing, the title last shown (the time, the scene, paused).
+wchar_t rehearsal_title_shown[64] = L"";
 
 // Start-up failures print one line and make the program end with status 1.
 int exit_status = 0;
@@ -229,6 +235,16 @@ void present_frame()
     }
 }
 
+void show_rehearsal_title(bool paused)
+{
+    wchar_t title[64];
+    rehearsal_title(music_pos, paused, title, std::size(title));
+    if (std::wcscmp(title, rehearsal_title_shown) != 0) {
+        std::wcscpy(rehearsal_title_shown, title);
+        SetWindowTextW(window, title);
+    }
+}
+
 // The help, or a command line mistake with the help after it: a message box
 // on Windows, the terminal on Linux.
 int report_usage(const char* error)
@@ -253,6 +269,7 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     fullscreen = false;
     framed = false;
     present_failure_reported = false;
+    rehearsal_title_shown[0] = L'\0';
     char error[256];
     if (!parse_show_options(command_line, &options, error, sizeof error)) {
         return report_usage(error);
@@ -358,7 +375,8 @@ HRESULT create_device(HWND target_window)
 
 void frame_tick()
 {
-    if (BASS_ChannelIsActive(stream) == BASS_ACTIVE_STOPPED) {
+    const DWORD activity = BASS_ChannelIsActive(stream);
+    if (activity == BASS_ACTIVE_STOPPED) {
         const bool again = options.loop && stream != 0 && BASS_ChannelPlay(stream, TRUE);
         if (!again) {
             PostMessageA(window, WM_DESTROY, 0, 0);
@@ -369,6 +387,9 @@ void frame_tick()
     music_pos =
         static_cast<int32_t>(static_cast<uint32_t>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
 
+    if (options.rehearse) {
+        show_rehearsal_title(activity == BASS_ACTIVE_PAUSED);
+    }
     if (!fit_back_buffer()) {
         return;
     }
@@ -397,7 +418,20 @@ LRESULT CALLBACK window_proc(HWND target_window, UINT message, WPARAM wparam, LP
             PostMessageA(target_window, WM_CLOSE, 0, 0);
             return 0;
         }
+        if (options.rehearse && transport_key(stream, wparam, repeated)) {
+            return 0;
+        }
         break;
+    case kSeekMessage:
+        if (options.rehearse) {
+            transport_seek(stream, lparam);
+        }
+        return 0;
+    case kPauseMessage:
+        if (options.rehearse) {
+            transport_pause(stream, wparam != 0);
+        }
+        return 0;
     case WM_SYSKEYDOWN:
         if (wparam == VK_RETURN && alt_held) {
             if (!repeated) {

@@ -133,6 +133,10 @@ bool parse_show_options(const char* command_line, ShowOptions* options, char* er
             options->loop = true;
             continue;
         }
+        if (word == "--rehearse") {
+            options->rehearse = true;
+            continue;
+        }
 
         // The options with a value: "--name value" or "--name=value".
         std::string_view name = word;
@@ -171,6 +175,7 @@ bool parse_show_options(const char* command_line, ShowOptions* options, char* er
 const char* show_usage()
 {
     return "Usage: demo [--fullscreen] [--window WxH] [--from POSITION] [--loop]\n"
+           "            [--rehearse]\n"
            "\n"
            "Plays the show with its music, demo.mp3, and the four textures\n"
            "(tree.dds, grass.dds, ground.dds, leaf.dds) from the working folder.\n"
@@ -184,10 +189,13 @@ const char* show_usage()
            "  --from POSITION   start at a music position: bytes of decoded music\n"
            "                    (8000000) or seconds (45s); 176400 bytes make a second\n"
            "  --loop            start again from the beginning when the music ends\n"
+           "  --rehearse        let the keys below pause and move the show, and show\n"
+           "                    the time and the scene in the window's title\n"
            "  -h, --help, /?    show this help\n"
            "\n"
            "Keys: Esc or Alt-F4 end the show, Alt-Enter switches between window\n"
-           "and fullscreen.\n";
+           "and fullscreen. With --rehearse: Space or K pause and resume, Left and\n"
+           "Right go 5 seconds back and on, Home to the start, 1 to 5 to a scene.\n";
 }
 
 ShowFrame fit_show_frame(int width, int height)

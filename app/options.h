@@ -17,6 +17,7 @@ struct ShowOptions {
     bool help = false;                // -h, --help or /?: show the usage and end
     bool fullscreen = false;          // --fullscreen
     bool loop = false;                // --loop
+    bool rehearse = false;            // --rehearse: the transport's keys and title
     bool window_given = false;        // --window WxH was given
     int window_width = kShowWidth;    // with --window the client area's size,
     int window_height = kShowHeight;  // without it the window's outer size

@@ -41,6 +41,7 @@ typedef DWORD HSTREAM;
 #define BASS_ERROR_NOTAUDIO 17
 #define BASS_ERROR_ILLPARAM 20
 #define BASS_ERROR_DEVICE 23
+#define BASS_ERROR_NOPLAY 24    // the channel is not playing
 #define BASS_ERROR_NOTAVAIL 37  // e.g. a position mode other than bytes
 #define BASS_ERROR_FILEFORM 41  // not MPEG layer III audio
 #define BASS_ERROR_CODEC 44     // the system has no decoder for the stream
@@ -57,19 +58,29 @@ BOOL BASS_Free();
 // BASS_STREAM_AUTOFREE. Anything that is not MPEG audio gives
 // BASS_ERROR_FILEFORM, a missing file BASS_ERROR_FILEOPEN.
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
-// Plays from the current position; a stream that played to its end, or any
-// stream with restart, plays from the start.
+// Plays from the current position: a paused stream resumes where it stood;
+// a stream that played to its end, or any stream with restart, plays from
+// the start.
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+// Pauses a playing stream: its sound stops at once and its position stays
+// where it was heard until BASS_ChannelPlay resumes it. A stream that is not
+// playing gives BASS_ERROR_NOPLAY, one already paused BASS_ERROR_ALREADY.
+BOOL BASS_ChannelPause(DWORD handle);
 // Positions count the bytes of the decoded audio as 16-bit stereo at the
 // stream's own rate (4 bytes a sample frame, mono counted as stereo).
-// Setting one is exact to the sample; reading one gives what is being heard
-// now, moving steadily between output buffers and never backwards while
-// the stream plays.
+// Setting one is exact to the sample, playing or paused (a paused stream
+// stays paused there); reading one gives what is being heard now, moving
+// steadily between output buffers and never backwards while the stream
+// plays. A position at the end ends the stream as its last sample does; one
+// past the end ends it too, and fails with BASS_ERROR_POSITION.
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
 // BASS_ACTIVE_PLAYING until the last sample has been heard, then
-// BASS_ACTIVE_STOPPED (and an auto-free stream's handle is gone).
+// BASS_ACTIVE_STOPPED (and an auto-free stream's handle is gone);
+// BASS_ACTIVE_PAUSED between BASS_ChannelPause and BASS_ChannelPlay.
 DWORD BASS_ChannelIsActive(DWORD handle);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
+// The stream's length in bytes, counted as positions are.
+QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
 // The error code of the calling thread's last audio call (BASS_OK after a success).
 int BASS_ErrorGetCode();
 // A short description of an error code and of the last failure's cause,

@@ -22,6 +22,8 @@ typedef intptr_t LRESULT;
 typedef intptr_t LONG_PTR;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
+typedef wchar_t WCHAR;
+typedef const WCHAR* LPCWSTR;
 typedef void* LPVOID;
 
 // Handles are opaque pointers, distinct types as with STRICT.
@@ -142,6 +144,7 @@ struct MSG {
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
+#define WM_APP 0x8000
 
 #define VK_BACK 0x08
 #define VK_TAB 0x09
@@ -193,6 +196,8 @@ BOOL WINAPI AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);
 BOOL WINAPI SetWindowPos(HWND window, HWND insert_after, int x, int y, int width, int height,
                          UINT flags);
 BOOL WINAPI GetWindowRect(HWND window, RECT* rect);
+// The caption; characters outside the Basic Multilingual Plane are not kept.
+BOOL WINAPI SetWindowTextW(HWND window, LPCWSTR text);
 BOOL WINAPI GetClientRect(HWND window, RECT* rect);
 HMONITOR WINAPI MonitorFromWindow(HWND window, DWORD flags);
 BOOL WINAPI GetMonitorInfoA(HMONITOR monitor, MONITORINFO* info);

@@ -286,6 +286,18 @@ BOOL WINAPI AdjustWindowRect(RECT* rect, DWORD style, BOOL)
     return TRUE;
 }
 
+BOOL WINAPI SetWindowTextW(HWND window, LPCWSTR text)
+{
+    // The titles the shell sets are ASCII but for the em dash.
+    std::string utf8;
+    for (const WCHAR* c = text; *c != L'\0'; ++c) {
+        utf8 += *c == L'\u2014' ? "\u2014" : std::string(1, static_cast<char>(*c));
+    }
+    fake::windowing.titles.push_back(utf8);
+    log_call("SetWindowTextW %p \"%s\"", as_pointer(window), utf8.c_str());
+    return TRUE;
+}
+
 BOOL WINAPI GetClientRect(HWND, RECT* rect)
 {
     const RECT& outer = fake::windowing.rect;
@@ -417,7 +429,19 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
         return TRUE;
     }
     fake::audio.playing = handle != 0 && handle == fake::audio.stream_handle;
+    fake::audio.paused = false;
     return fake::audio.playing;
+}
+
+BOOL BASS_ChannelPause(DWORD handle)
+{
+    note("BASS_ChannelPause");
+    log_call("BASS_ChannelPause %u", handle);
+    if (!fake::audio.playing || fake::audio.paused || handle != fake::audio.stream_handle) {
+        return FALSE;
+    }
+    fake::audio.paused = true;
+    return TRUE;
 }
 
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode)
@@ -445,6 +469,9 @@ DWORD BASS_ChannelIsActive(DWORD handle)
     }
     const bool active = fake::audio.playing && handle == fake::audio.stream_handle &&
                         tick - fake::audio.restart_tick < fake::audio.active_ticks;
+    if (active && fake::audio.paused) {
+        return BASS_ACTIVE_PAUSED;
+    }
     return active ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
 }
 

@@ -83,6 +83,7 @@ struct Windowing {
     RECT frame{8, 31, 8, 8};
     int cursor_count = 0;
     std::vector<std::string> message_boxes;  // "type: text"
+    std::vector<std::string> titles;         // SetWindowTextW, in UTF-8
 };
 
 struct InitArgs {
@@ -121,6 +122,7 @@ struct Audio {
     int free_calls = 0;
     QWORD set_position = ~QWORD{0};
     bool playing = false;
+    bool paused = false;  // between BASS_ChannelPause and BASS_ChannelPlay
 
     // The arguments the shell passed.
     std::vector<InitArgs> inits;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/transport.h"
 #include "host/recording/call_format.h"
 #include "host/recording/recording_device.h"
 #include "scene/scene.h"
@@ -488,3 +489,69 @@ TEST_F(ShowOptionsRun, AMistakeIsAUsageErrorWithTheHelp)
 }
 
 }  // namespace
+
+// The rehearsal keys and the player's messages move the show with
+// --rehearse, and do nothing without it: on a party's screen a stray key
+// must not move the show.
+TEST_F(ShowOptionsRun, RehearsalKeysMoveTheShowOnlyWhenRehearsing)
+{
+    for (const char* command_line : {"", "--rehearse"}) {
+        SCOPED_TRACE(command_line);
+        SetUp();
+        const bool rehearsing = std::strlen(command_line) > 0;
+        fake::audio.active_ticks = 1000;
+        fake::audio.bytes_per_tick = 1000000;  // the position at tick n: n * 10^6
+        post_at_tick(2, WM_KEYDOWN, '3', 1);
+        post_at_tick(3, WM_KEYDOWN, VK_LEFT, 1);
+        post_at_tick(4, WM_KEYDOWN, VK_RIGHT, 1);
+        post_at_tick(5, WM_KEYDOWN, VK_HOME, 1);
+        post_at_tick(6, WM_KEYDOWN, '6', 1);  // no such scene
+        post_at_tick(7, kSeekMessage, 0, 8000000);
+        post_at_tick(8, WM_KEYDOWN, VK_SPACE, 1);
+        post_at_tick(10, WM_KEYDOWN, VK_SPACE, 1 | (LPARAM{KF_REPEAT} << 16));  // held
+        post_at_tick(12, WM_KEYDOWN, 'K', 1);
+        post_at_tick(14, kPauseMessage, TRUE, 0);
+        post_at_tick(16, kPauseMessage, FALSE, 0);
+        post_at_tick(18, WM_KEYDOWN, VK_ESCAPE, 1);
+        EXPECT_EQ(run(command_line), 0);
+
+        const Lines moves = calls_starting("BASS_ChannelSetPosition");
+        const Lines pauses = calls_starting("BASS_ChannelPause");
+        const Lines plays = calls_starting("BASS_ChannelPlay");
+        if (!rehearsing) {
+            EXPECT_EQ(moves, (Lines{"BASS_ChannelSetPosition 7 0 0"}));
+            EXPECT_EQ(pauses, Lines{});
+            EXPECT_EQ(plays, (Lines{"BASS_ChannelPlay 7 0"}));
+            continue;
+        }
+        // Scene 3's start, 5 s back from 3 * 10^6, 5 s on from 4 * 10^6, the
+        // start, then the player's seek.
+        EXPECT_EQ(
+            moves,
+            (Lines{"BASS_ChannelSetPosition 7 0 0", "BASS_ChannelSetPosition 7 9977248 0",
+                   "BASS_ChannelSetPosition 7 2118000 0", "BASS_ChannelSetPosition 7 4882000 0",
+                   "BASS_ChannelSetPosition 7 0 0", "BASS_ChannelSetPosition 7 8000000 0"}));
+        // Space pauses, the held Space does nothing, K resumes; then the
+        // player's pause and resume.
+        EXPECT_EQ(pauses, (Lines{"BASS_ChannelPause 7", "BASS_ChannelPause 7"}));
+        EXPECT_EQ(plays,
+                  (Lines{"BASS_ChannelPlay 7 0", "BASS_ChannelPlay 7 0", "BASS_ChannelPlay 7 0"}));
+        EXPECT_TRUE(fake::windowing.window_destroyed) << "Esc still ends the show";
+    }
+}
+
+TEST_F(ShowOptionsRun, RehearsingTheTitleShowsTheTimeTheSceneAndThePause)
+{
+    fake::audio.active_ticks = 1000;
+    fake::audio.bytes_per_tick = 44 * 176400;  // 44 s a frame
+    post_at_tick(2, WM_KEYDOWN, VK_SPACE, 1);
+    post_at_tick(5, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(run("--rehearse"), 0);
+    // Each title once, when it changes; the fake's position moves on while
+    // paused, the real library's does not.
+    EXPECT_EQ(
+        fake::windowing.titles,
+        (Lines{"Night Tree \u2014 0:00 scene 1", "Night Tree \u2014 0:44 scene 2",
+               "Night Tree \u2014 1:28 scene 4", "Night Tree \u2014 2:56 scene 5 \u2014 paused",
+               "Night Tree \u2014 3:40 scene 5 \u2014 paused"}));
+}

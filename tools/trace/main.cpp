@@ -89,23 +89,6 @@ bool parse_position(std::string_view text, int32_t* position)
     return true;
 }
 
-struct SceneAt {
-    int number;
-    int32_t start;
-};
-
-SceneAt scene_at(int32_t position)
-{
-    constexpr SceneAt kStarts[] = {
-        {5, kScene5Start}, {4, kScene4Start}, {3, kScene3Start}, {2, kScene2Start}};
-    for (const SceneAt& s : kStarts) {
-        if (position >= s.start) {
-            return s;
-        }
-    }
-    return {1, 0};
-}
-
 void print_calls(const RecordingDevice& device)
 {
     for (const DeviceCall& c : device.calls()) {
@@ -170,9 +153,9 @@ int main(int argc, char** argv)
 
     music_pos = position;
     render_frame();
-    const SceneAt scene = scene_at(position);
-    std::printf("# music_pos %ld: scene %d, scene byte %ld\n", static_cast<long>(position),
-                scene.number, static_cast<long>(position) - static_cast<long>(scene.start));
+    const int scene = scene_number(position);
+    std::printf("# music_pos %ld: scene %d, scene byte %ld\n", static_cast<long>(position), scene,
+                static_cast<long>(position) - static_cast<long>(kSceneStarts[scene - 1]));
     print_calls(device);
 
     for (IDirect3DTexture9*& slot : texture_slots) {

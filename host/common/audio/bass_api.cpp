@@ -24,6 +24,11 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
     return audio::host_engine().play(handle, restart);
 }
 
+BOOL BASS_ChannelPause(DWORD handle)
+{
+    return audio::host_engine().pause(handle);
+}
+
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode)
 {
     return audio::host_engine().set_position(handle, pos, mode);
@@ -37,6 +42,11 @@ DWORD BASS_ChannelIsActive(DWORD handle)
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode)
 {
     return audio::host_engine().get_position(handle, mode);
+}
+
+QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode)
+{
+    return audio::host_engine().get_length(handle, mode);
 }
 
 int BASS_ErrorGetCode()

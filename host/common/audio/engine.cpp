@@ -29,10 +29,11 @@ constexpr ErrorName kErrorNames[] = {
     {BASS_ERROR_FORMAT, "unsupported sample format"},
     {BASS_ERROR_POSITION, "position out of range"},
     {BASS_ERROR_INIT, "the audio library is not started"},
-    {BASS_ERROR_ALREADY, "the audio library is already started"},
+    {BASS_ERROR_ALREADY, "already done (started, or paused)"},
     {BASS_ERROR_NOTAUDIO, "not an audio stream"},
     {BASS_ERROR_ILLPARAM, "invalid parameter"},
     {BASS_ERROR_DEVICE, "no such output device"},
+    {BASS_ERROR_NOPLAY, "the stream is not playing"},
     {BASS_ERROR_NOTAVAIL, "not available"},
     {BASS_ERROR_FILEFORM, "unsupported file format"},
     {BASS_ERROR_CODEC, "no decoder for the stream"},
@@ -292,11 +293,40 @@ BOOL Engine::play(DWORD handle, BOOL restart)
     if (stream->playing && !restart) {
         return succeed();
     }
-    // A stream that played to its end starts again from the beginning.
+    // A stream that played to its end starts again from the beginning; a
+    // paused one goes on from where it stood.
     const uint64_t from = restart || stream->ended ? 0 : heard_frame(*stream, now);
     stream->playing = true;
     stream->ended = false;
+    stream->paused = false;
     move_to(*stream, from, now);
+    return succeed();
+}
+
+BOOL Engine::pause(DWORD handle)
+{
+    Guard guard(backend_);
+    const Nanoseconds now = backend_.now();
+    reap(now);
+    Stream* stream = find(handle);
+    if (stream == nullptr) {
+        return fail(BASS_ERROR_HANDLE);
+    }
+    if (stream->paused) {
+        return fail(BASS_ERROR_ALREADY, "the stream is paused");
+    }
+    if (!stream->playing) {
+        return fail(BASS_ERROR_NOPLAY);
+    }
+    // The position stays at the frame heard now; what the output holds of
+    // the stream beyond it is dropped, so the sound stops at once too.
+    const uint64_t heard = heard_frame(*stream, now);
+    stream->playing = false;
+    stream->paused = true;
+    move_to(*stream, heard, now);
+    if (!silent_) {
+        backend_.request_flush();
+    }
     return succeed();
 }
 
@@ -313,10 +343,20 @@ BOOL Engine::set_position(DWORD handle, QWORD pos, DWORD mode)
         return fail(BASS_ERROR_NOTAVAIL, "only byte positions are supported");
     }
     const uint64_t source_frame = pos / kBytesPerFrame;
-    if (source_frame > stream->audio.source_frames) {
-        return fail(BASS_ERROR_POSITION,
-                    "byte " + std::to_string(pos) + " of " +
-                        std::to_string(stream->audio.source_frames * kBytesPerFrame));
+    if (source_frame >= stream->audio.source_frames) {
+        // The end, or past it: the stream ends as its last sample does
+        // (a paused one too), and a position past the end is an error.
+        const uint64_t frames = stream->audio.source_frames;
+        const uint64_t length = frames * kBytesPerFrame;
+        if (stream->playing && !silent_) {
+            backend_.request_flush();
+        }
+        end(slots_[(handle & 0xFF) - 1]);
+        if (source_frame > frames) {
+            return fail(BASS_ERROR_POSITION,
+                        "byte " + std::to_string(pos) + " of " + std::to_string(length));
+        }
+        return succeed();
     }
     stream->ended = false;
     move_to(*stream, to_output(*stream, source_frame), now);
@@ -333,6 +373,9 @@ DWORD Engine::is_active(DWORD handle)
         return BASS_ACTIVE_STOPPED;
     }
     succeed();
+    if (stream->paused) {
+        return BASS_ACTIVE_PAUSED;
+    }
     return stream->playing ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
 }
 
@@ -352,6 +395,23 @@ QWORD Engine::get_position(DWORD handle, DWORD mode)
     }
     succeed();
     return to_source(*stream, heard_frame(*stream, now)) * kBytesPerFrame;
+}
+
+QWORD Engine::get_length(DWORD handle, DWORD mode)
+{
+    Guard guard(backend_);
+    reap(backend_.now());
+    const Stream* stream = find(handle);
+    if (stream == nullptr) {
+        fail(BASS_ERROR_HANDLE);
+        return kNoPosition;
+    }
+    if (mode != BASS_POS_BYTE) {
+        fail(BASS_ERROR_NOTAVAIL, "only byte positions are supported");
+        return kNoPosition;
+    }
+    succeed();
+    return stream->audio.source_frames * kBytesPerFrame;
 }
 
 std::optional<Engine::Probe> Engine::probe(DWORD handle)
@@ -455,15 +515,24 @@ void Engine::reap(Nanoseconds now)
 {
     for (Slot& slot : slots_) {
         Stream& stream = slot.stream;
-        if (slot.handle == 0 || !stream.playing || heard_frame(stream, now) < stream.frames) {
-            continue;
+        if (slot.handle != 0 && stream.playing && heard_frame(stream, now) >= stream.frames) {
+            end(slot);
         }
-        stream.playing = false;
-        stream.ended = true;
-        stream.segment_frame = stream.frames;
-        if (stream.autofree) {
-            release(slot);
-        }
+    }
+}
+
+// A stream at its end: stopped there, and freed if it was made to be.
+void Engine::end(Slot& slot)
+{
+    Stream& stream = slot.stream;
+    stream.playing = false;
+    stream.paused = false;
+    stream.ended = true;
+    stream.segment_frame = stream.frames;
+    stream.cursor = stream.frames;
+    stream.segment_placed = false;
+    if (stream.autofree) {
+        release(slot);
     }
 }
 

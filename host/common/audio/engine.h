@@ -103,9 +103,11 @@ public:
     BOOL free();
     HSTREAM create_stream(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
     BOOL play(DWORD handle, BOOL restart);
+    BOOL pause(DWORD handle);
     BOOL set_position(DWORD handle, QWORD pos, DWORD mode);
     DWORD is_active(DWORD handle);
     QWORD get_position(DWORD handle, DWORD mode);
+    QWORD get_length(DWORD handle, DWORD mode);
 
     // The output's side, called from its thread under the backend's lock.
     // Fills `out` with the next `frames` frames of every playing stream.
@@ -145,6 +147,7 @@ private:
         bool autofree = false;
         bool playing = false;
         bool ended = false;
+        bool paused = false;         // stopped by pause, to resume where it stood
         uint64_t cursor = 0;         // next frame to render
         uint64_t segment_frame = 0;  // the stream frame heard at segment_output
         bool segment_placed = false;
@@ -158,6 +161,7 @@ private:
 
     Stream* find(DWORD handle);
     void release(Slot& slot);
+    void end(Slot& slot);
     void reap(Nanoseconds now);
     uint64_t heard_output(Nanoseconds now) const;
     uint64_t heard_frame(const Stream& stream, Nanoseconds now) const;

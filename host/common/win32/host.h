@@ -33,6 +33,8 @@ Surface* open_surface(HWND window, const char* title, int x, int y, int width, i
 void close_surface(Surface* surface);
 
 void show_surface(Surface* surface, bool visible);
+// The window's caption, in UTF-8.
+void set_surface_title(Surface* surface, const char* title);
 bool surface_visible(const Surface* surface);
 
 // The client area on the desktop. A host draws any frame outside it.

@@ -16,6 +16,7 @@
 // Of the messages Windows sends to a window procedure synchronously, only
 // WM_DESTROY (from DestroyWindow) is sent here: no painting messages, the
 // device's Present draws the whole window.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -354,6 +355,30 @@ BOOL WINAPI GetWindowRect(HWND handle, RECT* rect)
     }
     // The frame is outside: the window's rectangle is its client area's.
     *rect = win32::surface_rect(window->surface);
+    return TRUE;
+}
+
+BOOL WINAPI SetWindowTextW(HWND handle, LPCWSTR text)
+{
+    const Window* window = find_window(handle);
+    if (window == nullptr) {
+        return FALSE;
+    }
+    std::string title;
+    for (const WCHAR* c = text != nullptr ? text : L""; *c != L'\0'; ++c) {
+        const auto code = static_cast<uint32_t>(*c) & 0xFFFF;
+        if (code < 0x80) {
+            title += static_cast<char>(code);
+        } else if (code < 0x800) {
+            title += static_cast<char>(0xC0 | (code >> 6));
+            title += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0xD800 || code > 0xDFFF) {
+            title += static_cast<char>(0xE0 | (code >> 12));
+            title += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            title += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    win32::set_surface_title(window->surface, title.c_str());
     return TRUE;
 }
 

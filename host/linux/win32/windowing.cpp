@@ -146,6 +146,11 @@ Surface* open_surface(HWND window, const char* title, int x, int y, int width, i
     return surfaces.back();
 }
 
+void set_surface_title(Surface* surface, const char* title)
+{
+    SDL_SetWindowTitle(surface->sdl, title);
+}
+
 void close_surface(Surface* surface)
 {
     SDL_DestroyWindow(surface->sdl);

@@ -275,6 +275,23 @@ extern "C" EMSCRIPTEN_KEEPALIVE double demo_audio_position()
     return static_cast<double>(audio::engine.get_position(audio::last_stream, BASS_POS_BYTE));
 }
 
+// For the page's player: whether that stream is paused, and its length in
+// bytes (-1 when there is none).
+extern "C" EMSCRIPTEN_KEEPALIVE int demo_audio_paused()
+{
+    return audio::last_stream != 0 &&
+           audio::engine.is_active(audio::last_stream) == BASS_ACTIVE_PAUSED;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE double demo_audio_length()
+{
+    if (audio::last_stream == 0 ||
+        audio::engine.is_active(audio::last_stream) == BASS_ACTIVE_STOPPED) {
+        return -1.0;
+    }
+    return static_cast<double>(audio::engine.get_length(audio::last_stream, BASS_POS_BYTE));
+}
+
 // The engine plays on its clock in both cases (see the top of the file);
 // with an audio context it does so without a word, since the sound is
 // there, and without one it says that the music plays silently.
@@ -324,11 +341,23 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
     return played;
 }
 
+BOOL BASS_ChannelPause(DWORD handle)
+{
+    const BOOL paused = audio::engine.pause(handle);
+    if (paused) {
+        audio::follow(handle);
+    }
+    return paused;
+}
+
+// A position at or past the end ends the stream, and with it its sound.
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode)
 {
     const BOOL moved = audio::engine.set_position(handle, pos, mode);
     if (moved) {
         audio::follow(handle);
+    } else if (audio::last_error() == BASS_ERROR_POSITION) {
+        audio::schedule_source(static_cast<int>(handle), 0, 0.0);  // keeps the error code
     }
     return moved;
 }
@@ -345,6 +374,11 @@ DWORD BASS_ChannelIsActive(DWORD handle)
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode)
 {
     return audio::engine.get_position(handle, mode);
+}
+
+QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode)
+{
+    return audio::engine.get_length(handle, mode);
 }
 
 int BASS_ErrorGetCode()

@@ -11,6 +11,7 @@
 #include "host/common/win32/host.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
+#include "scene/timeline.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev_instance, LPSTR command_line,
                    int show_command);
@@ -29,6 +30,13 @@ EM_JS(void, tell_page_the_show_ended, (int status), {
 extern "C" EMSCRIPTEN_KEEPALIVE int demo_show_position()
 {
     return music_pos;
+}
+
+// For the page's player: the first music byte of scene `number` (1 to 5),
+// or -1 for another number.
+extern "C" EMSCRIPTEN_KEEPALIVE int demo_scene_start(int number)
+{
+    return number >= 1 && number <= kSceneCount ? kSceneStarts[number - 1] : -1;
 }
 
 int main(int argc, char** argv)

@@ -37,6 +37,10 @@ EM_JS(void, set_canvas_visible, (const char* selector, int visible), {
     if (canvas) canvas.style.visibility = visible ? 'visible' : 'hidden';
 });
 
+EM_JS(void, set_page_title, (const char* title), {
+    document.title = UTF8ToString(title);
+});
+
 EM_JS(int, page_has_canvas, (), {
     return typeof document !== 'undefined' && !!document.querySelector('#canvas');
 });
@@ -60,6 +64,16 @@ void listen_to_keys(bool listen)
 }
 
 }  // namespace
+
+// For the page's player: a message to the show's window (its transport's
+// seek and pause), queued as the keys are. False when no show is running.
+extern "C" EMSCRIPTEN_KEEPALIVE int demo_post_message(unsigned message, unsigned wparam, int lparam)
+{
+    if (!canvas_in_use) {
+        return 0;
+    }
+    return PostMessageA(canvas_surface.window, message, wparam, lparam);
+}
 
 const char* host_canvas(HWND window)
 {
@@ -91,6 +105,13 @@ void show_surface(Surface* surface, bool visible)
 {
     surface->visible = visible;
     set_canvas_visible(kCanvas, visible ? 1 : 0);
+}
+
+// The window's caption is the page's title, which the browser shows in
+// its tab.
+void set_surface_title(Surface*, const char* title)
+{
+    set_page_title(title);
 }
 
 bool surface_visible(const Surface* surface)
