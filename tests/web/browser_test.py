@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""The web build in a real browser (Chromium through chromedriver) and its
-trace tool under Node.js.
+"""The web build in a real browser (Chromium through chromedriver, or WebKit,
+the engine of Safari, through WebKitWebDriver and its MiniBrowser under Xvfb)
+and its trace tool under Node.js.
 
-    browser_test.py CASE
+    browser_test.py [--browser chromium|webkit] CASE
 
 CASE is one of:
   build             brings the web build up to date (the site and the trace tool)
@@ -27,9 +28,11 @@ CASE is one of:
   pictures          still.html in Chromium under Xvfb on Mesa llvmpipe draws the
                     frames native demo-still draws, within the stated tolerance
 
-Environment: WEB_BUILD (build/web), NATIVE_TRACE, NATIVE_STILL, IMAGE_COMPARE,
-ASSET_DIR (the native tools and the generated files). Exits 77 (skipped) when
-the web build is not configured, 0 on success and 1 on failure.
+In WebKit only the cases in WEBKIT_CASES run; the others lean on Chromium's
+own flags and DevTools protocol and are skipped. Environment: WEB_BUILD
+(build/web), NATIVE_TRACE, NATIVE_STILL, IMAGE_COMPARE, ASSET_DIR (the native
+tools and the generated files). Exits 77 (skipped) when the web build is not
+configured or the browser is missing, 0 on success and 1 on failure.
 """
 import base64
 import functools
@@ -61,6 +64,12 @@ MUSIC_END = 19728172
 # every wait is generous, and nothing is judged by speed.
 WAIT = 120
 
+# The browser the cases drive: "chromium" or "webkit" (set from --browser).
+BROWSER = "chromium"
+WEBKIT_DRIVER = "/usr/bin/WebKitWebDriver"
+MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
+WEBKIT_CASES = {"show", "missing-music"}
+
 
 class Failure(Exception):
     pass
@@ -75,8 +84,9 @@ class Server:
     """A static server for a folder, on 127.0.0.1 and a free port, as python3
     -m http.server serves the site."""
 
-    def __init__(self, folder):
-        handler = functools.partial(QuietHandler, directory=folder)
+    def __init__(self, folder, script=None):
+        handler = type("Handler", (QuietHandler,), {"script": script})
+        handler = functools.partial(handler, directory=folder)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
 
@@ -90,8 +100,27 @@ class Server:
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    """Serves a folder quietly; with `script` set, the pages get it as their
+    first script (what a test watches from the page's start, in any
+    browser)."""
+
+    script = None
+
     def log_message(self, *args):
         pass
+
+    def do_GET(self):
+        name = self.path.split("?", 1)[0].lstrip("/")
+        if self.script is None or not name.endswith(".html"):
+            return super().do_GET()
+        with open(os.path.join(self.directory, name), "rb") as source:
+            page = source.read().replace(
+                b"<script", b"<script>" + self.script.encode() + b"</script><script", 1)
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(page)))
+        self.end_headers()
+        self.wfile.write(page)
 
 
 def site_variant(change):
@@ -103,10 +132,61 @@ def site_variant(change):
     return folder
 
 
+class Skip(Exception):
+    pass
+
+
+def virtual_display():
+    """Starts an Xvfb of its own and points DISPLAY at it: the process."""
+    display = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
+                                "-nolisten", "tcp"], stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+    os.environ["DISPLAY"] = ":" + display.stdout.readline().decode().strip()
+    return display
+
+
+def webkit_browser():
+    """MiniBrowser under an Xvfb of its own, sound allowed without a click
+    (its default lets a page start sound only after one). Without a sound
+    server WebKit's audio context still runs on its own clock; its ALSA
+    complaints go to the log. quit() also ends the display."""
+    from selenium import webdriver
+
+    for program in (WEBKIT_DRIVER, MINIBROWSER, shutil.which("Xvfb")):
+        if not program or not os.path.exists(program):
+            raise Skip("no %s (scripts/install-deps.sh --web installs webkit2gtk-driver "
+                       "and xvfb)" % (program or "Xvfb"))
+    options = webdriver.WebKitGTKOptions()
+    options.binary_location = MINIBROWSER
+    for arg in ["--automation", "--autoplay-policy=allow"]:
+        options.add_argument(arg)
+    display = virtual_display()
+    try:
+        driver = webdriver.WebKitGTK(executable_path=WEBKIT_DRIVER, options=options)
+    except Exception:
+        display.terminate()
+        display.wait()
+        raise
+    driver.set_window_size(1280, 800)
+    quit = driver.quit
+
+    def quit_all():
+        try:
+            quit()
+        finally:
+            display.terminate()
+            display.wait()
+
+    driver.quit = quit_all
+    return driver
+
+
 def browser(extra=(), headless=True):
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
 
+    if BROWSER == "webkit":
+        return webkit_browser()
     options = webdriver.ChromeOptions()
     args = ["--no-sandbox", "--window-size=1280,800"]
     if not any(arg.startswith("--autoplay-policy") for arg in extra):
@@ -421,10 +501,7 @@ def case_pictures():
     try:
         # One browser for all frames, under Xvfb: ANGLE on the display's
         # OpenGL is Mesa llvmpipe, as the native build renders on.
-        display = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
-                                    "-nolisten", "tcp"], stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL)
-        os.environ["DISPLAY"] = ":" + display.stdout.readline().decode().strip()
+        display = virtual_display()
         try:
             with Server(SITE) as base:
                 driver = browser(["--use-angle=gl", "--ignore-gpu-blocklist"], headless=False)
@@ -490,22 +567,42 @@ CASES = {
 }
 
 
+def choose_browser(args):
+    """Takes --browser NAME off the front of args (sets BROWSER): the rest,
+    or None when the name is not one of ours."""
+    global BROWSER
+    if args[:1] == ["--browser"] and len(args) > 1:
+        if args[1] not in ("chromium", "webkit"):
+            return None
+        BROWSER = args[1]
+        return args[2:]
+    return args
+
+
 def main():
-    if len(sys.argv) != 2 or sys.argv[1] not in CASES:
+    args = choose_browser(sys.argv[1:])
+    if args is None or len(args) != 1 or args[0] not in CASES:
         print(__doc__, file=sys.stderr)
         return 2
-    return run_checks(CASES[sys.argv[1]])
+    if BROWSER == "webkit" and args[0] not in WEBKIT_CASES:
+        print("skipped: %s runs in Chromium only (its flags or DevTools protocol)" % args[0])
+        return 77
+    return run_checks(CASES[args[0]])
 
 
 def run_checks(checks):
     """Runs checks() as a test's whole work: 77 (skipped) when the web build
-    is not configured, 1 with the cause when a check fails, else 0."""
+    is not configured or the browser is missing, 1 with the cause when a
+    check fails, else 0."""
     if not os.path.exists(os.path.join(WEB_BUILD, "CMakeCache.txt")):
         print("skipped: the web build is not configured (cmake --preset web; "
               "scripts/install-deps.sh --web installs what it needs)")
         return 77
     try:
         checks()
+    except Skip as skip:
+        print("skipped: %s" % skip)
+        return 77
     except Failure as failure:
         print("FAILED: %s" % failure)
         return 1
