@@ -25,7 +25,7 @@ CASE is one of:
                     and by still.html
   trace             the web demo-trace under Node.js prints what the native one
                     prints, byte for byte, at positions across the five scenes
-  pictures          still.html in Chromium under Xvfb on Mesa llvmpipe draws the
+  pictures          still.html under Xvfb on Mesa llvmpipe draws the
                     frames native demo-still draws, within the stated tolerance
 
 In WebKit only the cases in WEBKIT_CASES run; the others lean on Chromium's
@@ -68,7 +68,7 @@ WAIT = 120
 BROWSER = "chromium"
 WEBKIT_DRIVER = "/usr/bin/WebKitWebDriver"
 MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
-WEBKIT_CASES = {"show", "missing-music"}
+WEBKIT_CASES = {"show", "needs-click", "missing-music", "pictures"}
 
 
 class Failure(Exception):
@@ -145,11 +145,11 @@ def virtual_display():
     return display
 
 
-def webkit_browser():
+def webkit_browser(autoplay=True):
     """MiniBrowser under an Xvfb of its own, sound allowed without a click
-    (its default lets a page start sound only after one). Without a sound
-    server WebKit's audio context still runs on its own clock; its ALSA
-    complaints go to the log. quit() also ends the display."""
+    unless autoplay is False (its default lets a page start sound only after
+    one). Without a sound server WebKit's audio context still runs on its own
+    clock; its ALSA complaints go to the log. quit() also ends the display."""
     from selenium import webdriver
 
     for program in (WEBKIT_DRIVER, MINIBROWSER, shutil.which("Xvfb")):
@@ -158,7 +158,7 @@ def webkit_browser():
                        "and xvfb)" % (program or "Xvfb"))
     options = webdriver.WebKitGTKOptions()
     options.binary_location = MINIBROWSER
-    for arg in ["--automation", "--autoplay-policy=allow"]:
+    for arg in ["--automation"] + (["--autoplay-policy=allow"] if autoplay else []):
         options.add_argument(arg)
     display = virtual_display()
     try:
@@ -186,7 +186,7 @@ def browser(extra=(), headless=True):
     from selenium.webdriver.chrome.service import Service
 
     if BROWSER == "webkit":
-        return webkit_browser()
+        return webkit_browser(not any(arg.startswith("--autoplay-policy") for arg in extra))
     options = webdriver.ChromeOptions()
     args = ["--no-sandbox", "--window-size=1280,800"]
     if not any(arg.startswith("--autoplay-policy") for arg in extra):
