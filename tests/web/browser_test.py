@@ -45,6 +45,9 @@ import tempfile
 import threading
 import time
 
+import browsers
+from browsers import Skip, browser, choose_browser, virtual_display
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WEB_BUILD = os.environ.get("WEB_BUILD", os.path.join(ROOT, "build", "web"))
 SITE = os.path.join(WEB_BUILD, "site")
@@ -64,10 +67,6 @@ MUSIC_END = 19728172
 # every wait is generous, and nothing is judged by speed.
 WAIT = 120
 
-# The browser the cases drive: "chromium" or "webkit" (set from --browser).
-BROWSER = "chromium"
-WEBKIT_DRIVER = "/usr/bin/WebKitWebDriver"
-MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
 WEBKIT_CASES = {"show", "needs-click", "missing-music", "pictures"}
 
 
@@ -130,72 +129,6 @@ def site_variant(change):
         os.symlink(os.path.join(SITE, name), os.path.join(folder, name))
     change(folder)
     return folder
-
-
-class Skip(Exception):
-    pass
-
-
-def virtual_display():
-    """Starts an Xvfb of its own and points DISPLAY at it: the process."""
-    display = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
-                                "-nolisten", "tcp"], stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL)
-    os.environ["DISPLAY"] = ":" + display.stdout.readline().decode().strip()
-    return display
-
-
-def webkit_browser(autoplay=True):
-    """MiniBrowser under an Xvfb of its own, sound allowed without a click
-    unless autoplay is False (its default lets a page start sound only after
-    one). Without a sound server WebKit's audio context still runs on its own
-    clock; its ALSA complaints go to the log. quit() also ends the display."""
-    from selenium import webdriver
-
-    for program in (WEBKIT_DRIVER, MINIBROWSER, shutil.which("Xvfb")):
-        if not program or not os.path.exists(program):
-            raise Skip("no %s (scripts/install-deps.sh --web installs webkit2gtk-driver "
-                       "and xvfb)" % (program or "Xvfb"))
-    options = webdriver.WebKitGTKOptions()
-    options.binary_location = MINIBROWSER
-    for arg in ["--automation"] + (["--autoplay-policy=allow"] if autoplay else []):
-        options.add_argument(arg)
-    display = virtual_display()
-    try:
-        driver = webdriver.WebKitGTK(executable_path=WEBKIT_DRIVER, options=options)
-    except Exception:
-        display.terminate()
-        display.wait()
-        raise
-    driver.set_window_size(1280, 800)
-    quit = driver.quit
-
-    def quit_all():
-        try:
-            quit()
-        finally:
-            display.terminate()
-            display.wait()
-
-    driver.quit = quit_all
-    return driver
-
-
-def browser(extra=(), headless=True):
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-
-    if BROWSER == "webkit":
-        return webkit_browser(not any(arg.startswith("--autoplay-policy") for arg in extra))
-    options = webdriver.ChromeOptions()
-    args = ["--no-sandbox", "--window-size=1280,800"]
-    if not any(arg.startswith("--autoplay-policy") for arg in extra):
-        args.append("--autoplay-policy=no-user-gesture-required")
-    if headless:
-        args += ["--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader"]
-    for arg in args + list(extra):
-        options.add_argument(arg)
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
 def wait_for(driver, script, accept, what, timeout=WAIT):
@@ -567,24 +500,12 @@ CASES = {
 }
 
 
-def choose_browser(args):
-    """Takes --browser NAME off the front of args (sets BROWSER): the rest,
-    or None when the name is not one of ours."""
-    global BROWSER
-    if args[:1] == ["--browser"] and len(args) > 1:
-        if args[1] not in ("chromium", "webkit"):
-            return None
-        BROWSER = args[1]
-        return args[2:]
-    return args
-
-
 def main():
     args = choose_browser(sys.argv[1:])
     if args is None or len(args) != 1 or args[0] not in CASES:
         print(__doc__, file=sys.stderr)
         return 2
-    if BROWSER == "webkit" and args[0] not in WEBKIT_CASES:
+    if browsers.BROWSER == "webkit" and args[0] not in WEBKIT_CASES:
         print("skipped: %s runs in Chromium only (its flags or DevTools protocol)" % args[0])
         return 77
     return run_checks(CASES[args[0]])
