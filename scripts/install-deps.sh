@@ -3,8 +3,9 @@
 # Idempotent: packages already present are skipped without touching apt.
 #   scripts/install-deps.sh            native build, tools and tests
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross toolchain, Wine and Xvfb
-#   scripts/install-deps.sh --web      also Emscripten, and Chromium, chromedriver and
-#                                      Selenium for the browser tests
+#   scripts/install-deps.sh --web      also Emscripten, and Chromium, chromedriver,
+#                                      WebKitWebDriver (with WebKitGTK's MiniBrowser)
+#                                      and Selenium for the browser tests
 #   scripts/install-deps.sh --cross    also the aarch64 cross compiler and qemu-aarch64,
 #                                      which runs its programs
 # The options combine: --windows --web --cross installs all three.
@@ -16,7 +17,7 @@ native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-
         clang libclang-rt-14-dev)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
          libglx-mesa0:i386)
-web=(emscripten chromium chromium-driver python3-selenium)
+web=(emscripten chromium chromium-driver webkit2gtk-driver python3-selenium)
 cross=(g++-aarch64-linux-gnu qemu-user)
 
 want=("${native[@]}")

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
-"""The web build in a real browser (Chromium through chromedriver) and its
-trace tool under Node.js.
+"""The web build in a real browser (Chromium through chromedriver, or WebKit,
+the engine of Safari, through WebKitWebDriver and its MiniBrowser under Xvfb)
+and its trace tool under Node.js.
 
-    browser_test.py CASE
+    browser_test.py [--browser chromium|webkit] CASE
 
 CASE is one of:
   build             brings the web build up to date (the site and the trace tool)
@@ -24,12 +25,14 @@ CASE is one of:
                     and by still.html
   trace             the web demo-trace under Node.js prints what the native one
                     prints, byte for byte, at positions across the five scenes
-  pictures          still.html in Chromium under Xvfb on Mesa llvmpipe draws the
+  pictures          still.html under Xvfb on Mesa llvmpipe draws the
                     frames native demo-still draws, within the stated tolerance
 
-Environment: WEB_BUILD (build/web), NATIVE_TRACE, NATIVE_STILL, IMAGE_COMPARE,
-ASSET_DIR (the native tools and the generated files). Exits 77 (skipped) when
-the web build is not configured, 0 on success and 1 on failure.
+In WebKit only the cases in WEBKIT_CASES run; the others lean on Chromium's
+own flags and DevTools protocol and are skipped. Environment: WEB_BUILD
+(build/web), NATIVE_TRACE, NATIVE_STILL, IMAGE_COMPARE, ASSET_DIR (the native
+tools and the generated files). Exits 77 (skipped) when the web build is not
+configured or the browser is missing, 0 on success and 1 on failure.
 """
 import base64
 import functools
@@ -41,6 +44,9 @@ import sys
 import tempfile
 import threading
 import time
+
+import browsers
+from browsers import Skip, browser, choose_browser, virtual_display
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WEB_BUILD = os.environ.get("WEB_BUILD", os.path.join(ROOT, "build", "web"))
@@ -61,6 +67,8 @@ MUSIC_END = 19728172
 # every wait is generous, and nothing is judged by speed.
 WAIT = 120
 
+WEBKIT_CASES = {"show", "needs-click", "missing-music", "pictures"}
+
 
 class Failure(Exception):
     pass
@@ -75,8 +83,9 @@ class Server:
     """A static server for a folder, on 127.0.0.1 and a free port, as python3
     -m http.server serves the site."""
 
-    def __init__(self, folder):
-        handler = functools.partial(QuietHandler, directory=folder)
+    def __init__(self, folder, script=None):
+        handler = type("Handler", (QuietHandler,), {"script": script})
+        handler = functools.partial(handler, directory=folder)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
 
@@ -90,8 +99,27 @@ class Server:
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    """Serves a folder quietly; with `script` set, the pages get it as their
+    first script (what a test watches from the page's start, in any
+    browser)."""
+
+    script = None
+
     def log_message(self, *args):
         pass
+
+    def do_GET(self):
+        name = self.path.split("?", 1)[0].lstrip("/")
+        if self.script is None or not name.endswith(".html"):
+            return super().do_GET()
+        with open(os.path.join(self.directory, name), "rb") as source:
+            page = source.read().replace(
+                b"<script", b"<script>" + self.script.encode() + b"</script><script", 1)
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(page)))
+        self.end_headers()
+        self.wfile.write(page)
 
 
 def site_variant(change):
@@ -101,21 +129,6 @@ def site_variant(change):
         os.symlink(os.path.join(SITE, name), os.path.join(folder, name))
     change(folder)
     return folder
-
-
-def browser(extra=(), headless=True):
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-
-    options = webdriver.ChromeOptions()
-    args = ["--no-sandbox", "--window-size=1280,800"]
-    if not any(arg.startswith("--autoplay-policy") for arg in extra):
-        args.append("--autoplay-policy=no-user-gesture-required")
-    if headless:
-        args += ["--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader"]
-    for arg in args + list(extra):
-        options.add_argument(arg)
-    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
 def wait_for(driver, script, accept, what, timeout=WAIT):
@@ -421,10 +434,7 @@ def case_pictures():
     try:
         # One browser for all frames, under Xvfb: ANGLE on the display's
         # OpenGL is Mesa llvmpipe, as the native build renders on.
-        display = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
-                                    "-nolisten", "tcp"], stdout=subprocess.PIPE,
-                                   stderr=subprocess.DEVNULL)
-        os.environ["DISPLAY"] = ":" + display.stdout.readline().decode().strip()
+        display = virtual_display()
         try:
             with Server(SITE) as base:
                 driver = browser(["--use-angle=gl", "--ignore-gpu-blocklist"], headless=False)
@@ -491,21 +501,29 @@ CASES = {
 
 
 def main():
-    if len(sys.argv) != 2 or sys.argv[1] not in CASES:
+    args = choose_browser(sys.argv[1:])
+    if args is None or len(args) != 1 or args[0] not in CASES:
         print(__doc__, file=sys.stderr)
         return 2
-    return run_checks(CASES[sys.argv[1]])
+    if browsers.BROWSER == "webkit" and args[0] not in WEBKIT_CASES:
+        print("skipped: %s runs in Chromium only (its flags or DevTools protocol)" % args[0])
+        return 77
+    return run_checks(CASES[args[0]])
 
 
 def run_checks(checks):
     """Runs checks() as a test's whole work: 77 (skipped) when the web build
-    is not configured, 1 with the cause when a check fails, else 0."""
+    is not configured or the browser is missing, 1 with the cause when a
+    check fails, else 0."""
     if not os.path.exists(os.path.join(WEB_BUILD, "CMakeCache.txt")):
         print("skipped: the web build is not configured (cmake --preset web; "
               "scripts/install-deps.sh --web installs what it needs)")
         return 77
     try:
         checks()
+    except Skip as skip:
+        print("skipped: %s" % skip)
+        return 77
     except Failure as failure:
         print("FAILED: %s" % failure)
         return 1

@@ -4,7 +4,7 @@ halfway through each of the five files, one that answers with an error, and
 one that stops sending. Each ends on the title with Play enabled and one
 line naming the file and the cause, and Play then tries again.
 
-    page_loading_test.py
+    page_loading_test.py [--browser chromium|webkit]
 
 Environment as browser_test.py's. Exits 77 (skipped) when the web build is
 not configured, 0 on success and 1 on failure.
@@ -62,7 +62,8 @@ def expect_title(driver, base, name, fault, cause):
     wait_for(driver, web.STATE, lambda s: s == "failed", "%s %s: the page's state" % (name, fault))
     text = driver.execute_script(web.FAILURE)
     print("%-10s %-6s the page says: %s" % (name, fault, text))
-    check('"%s"' % name in text and cause in text,
+    causes = cause if isinstance(cause, tuple) else (cause,)
+    check('"%s"' % name in text and any(c in text for c in causes),
           "%s %s: expected the file and %r, found %r" % (name, fault, cause, text))
     check(driver.execute_script(
         "return !document.getElementById('play').disabled && "
@@ -74,7 +75,10 @@ def check_failures():
         driver = web.browser()
         try:
             for name in FILES:
-                expect_title(driver, base, name, "drop", "the connection dropped after")
+                # Chromium's stream fails with an error, WebKit's ends short
+                # of the announced length: the page names either.
+                expect_title(driver, base, name, "drop",
+                             ("the connection dropped after", "the connection ended after"))
             expect_title(driver, base, "demo.mp3", "error", "HTTP 500")
             expect_title(driver, base, "ground.dds", "error", "HTTP 500")
             expect_title(driver, base, "leaf.dds", "stall", "nothing arrived for 30 s")
@@ -86,4 +90,7 @@ def check_failures():
             driver.quit()
 
 if __name__ == "__main__":
+    if web.choose_browser(sys.argv[1:]) != []:
+        print(__doc__, file=sys.stderr)
+        sys.exit(2)
     sys.exit(web.run_checks(check_failures))

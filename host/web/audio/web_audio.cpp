@@ -86,7 +86,10 @@ EM_JS(void, close_audio_context, (), {
 // says which of its samples the output plays at which moment of the page's
 // clock (getOutputTimestamp, the output's latency included); the page's
 // clock carries that on between the context's steps. A browser without it
-// gives the time rendered now less the output latency. Never backwards.
+// gives the time rendered now less the output latency, and so does one whose
+// stamps are not on the page's clock: WebKitGTK's performanceTime runs ahead
+// of it by the context's own time, while the stamp of a sample the output
+// plays now lies no more than a moment in the page's future. Never backwards.
 // clang-format off
 EM_JS(double, heard_seconds, (), {
     var A = Module.demoAudio;
@@ -95,7 +98,7 @@ EM_JS(double, heard_seconds, (), {
     var context = A.context;
     var heard;
     var stamp = context.getOutputTimestamp ? context.getOutputTimestamp() : null;
-    if (stamp && stamp.performanceTime > 0) {
+    if (stamp && stamp.performanceTime > 0 && stamp.performanceTime / 1000 - now < 0.25) {
         heard = stamp.contextTime + Math.min(now - stamp.performanceTime / 1000, 0.05);
     } else {
         var time = context.currentTime;

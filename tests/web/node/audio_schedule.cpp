@@ -29,6 +29,7 @@ EM_JS(double, buffer_rate_of, (int handle), {
 // clang-format on
 
 constexpr double kStep = 0.0037;  // not a multiple of the render quantum
+constexpr double kLongest = 30;   // seconds of clock any track here has ended by
 double tolerance = 0.001;
 int failures = 0;
 
@@ -52,6 +53,10 @@ void follow(HSTREAM stream, const char* stage, double target, double seconds)
         ~Report() { std::printf("%s: sound and position at most %.6f s apart\n", stage, worst); }
     } report{stage, worst};
     for (double elapsed = kStep; seconds < 0 || elapsed <= seconds; elapsed += kStep) {
+        if (elapsed > kLongest) {
+            fail(stage, elapsed, "the stream did not end", 0, 0);
+            return;
+        }
         advance_clock(kStep);
         if (BASS_ChannelIsActive(stream) == BASS_ACTIVE_STOPPED) {
             if (seconds >= 0) {

@@ -4,10 +4,16 @@
 // and whose sources remember what they were told to play and when.
 //
 // Environment: OUTPUT_LATENCY (seconds), OUTPUT_TIMESTAMPS=0 for a browser
-// without getOutputTimestamp, TRACK_SECONDS (the decoded track's length).
+// without getOutputTimestamp, =ahead for one whose performanceTime runs ahead
+// of the page's clock by the context's time (WebKitGTK 2.50),
+// CONTEXT_AGE (seconds the context has run when the program takes it over,
+// as the page's has while the files load), TRACK_SECONDS (the decoded
+// track's length).
 (function () {
   var latency = Number(process.env.OUTPUT_LATENCY || 0);
   var timestamps = process.env.OUTPUT_TIMESTAMPS !== '0';
+  var stampsAhead = process.env.OUTPUT_TIMESTAMPS === 'ahead';
+  var contextAge = Number(process.env.CONTEXT_AGE || 0);
   var trackSeconds = Number(process.env.TRACK_SECONDS || 3);
   var renderQuantum = 128;  // frames the context renders at a time
 
@@ -39,7 +45,7 @@
 
   function Context(options) {
     if (origin !== null) throw new Error('a second audio context');
-    origin = now;
+    origin = now - contextAge;
     contextRate = options.sampleRate;
     this.sampleRate = options.sampleRate;
     this.state = 'running';
@@ -56,7 +62,9 @@
     // one it rendered one latency earlier.
     Context.prototype.getOutputTimestamp = function () {
       var time = rendered();
-      return { contextTime: Math.max(0, time - latency), performanceTime: (origin + time) * 1000 };
+      var contextTime = Math.max(0, time - latency);
+      var performanceTime = (origin + time + (stampsAhead ? contextTime : 0)) * 1000;
+      return { contextTime: contextTime, performanceTime: performanceTime };
     };
   }
 
