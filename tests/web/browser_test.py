@@ -27,9 +27,10 @@ CASE is one of:
   pictures          still.html in Chromium under Xvfb on Mesa llvmpipe draws the
                     frames native demo-still draws, within the stated tolerance
 
-Environment: WEB_BUILD (build/web), NATIVE_TRACE, NATIVE_STILL, IMAGE_COMPARE,
-ASSET_DIR (the native tools and the generated files). Exits 77 (skipped) when
-the web build is not configured, 0 on success and 1 on failure.
+Environment: WEB_BUILD (build/web), WEB_SITE (the folder served, WEB_BUILD/site),
+NATIVE_TRACE, NATIVE_STILL, IMAGE_COMPARE, ASSET_DIR (the native tools and the
+generated files). Exits 77 (skipped) when the web build is not configured, 0 on
+success and 1 on failure.
 """
 import base64
 import functools
@@ -44,7 +45,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WEB_BUILD = os.environ.get("WEB_BUILD", os.path.join(ROOT, "build", "web"))
-SITE = os.path.join(WEB_BUILD, "site")
+SITE = os.environ.get("WEB_SITE", os.path.join(WEB_BUILD, "site"))
 NATIVE = os.path.join(ROOT, "build", "native")
 NATIVE_TRACE = os.environ.get("NATIVE_TRACE", os.path.join(NATIVE, "tools/trace/demo-trace"))
 NATIVE_STILL = os.environ.get("NATIVE_STILL", os.path.join(NATIVE, "tools/still/demo-still"))
