@@ -9,7 +9,7 @@
 # Usage: deb_install_test.sh BUILD_DIR WORK_DIR
 set -euo pipefail
 
-build=$1
+build=$(cd "$1" && pwd)
 work=$2
 
 fail() {
@@ -45,9 +45,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
     fail "package $(field Package), section $(field Section)"
 [[ $(field Maintainer) =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] || fail "maintainer '$(field Maintainer)'"
 depends=$(field Depends)
+names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends")
 for library in libsdl2-2.0-0 libmpg123-0 libopengl0 libc6 libstdc++6; do
-    [[ $depends == *"$library "* || $depends == *"$library," || $depends == *"$library" ]] ||
-        fail "Depends lacks $library: $depends"
+    grep -qxF "$library" <<<"$names" || fail "Depends lacks $library: $depends"
 done
 
 # Exactly these files, all root's, the programs executable and stripped.
@@ -88,14 +88,14 @@ cat "$work/lintian.txt"
 # Installed as a user would install it; removed on the way out whatever happens.
 installed=0
 cleanup() {
-    if [[ $installed -eq 1 ]]; then
+    if [[ $installed -eq 1 ]] && dpkg-query -W night-tree >/dev/null 2>&1; then
         apt-get remove --purge -y night-tree >>"$work/apt.log" 2>&1 ||
             echo "deb_install_test: could not remove night-tree; see $work/apt.log" >&2
     fi
 }
 trap cleanup EXIT
 existed=$(for dir in $(dpkg-deb -c "$deb" | awk '$1 ~ /^d/ { print substr($6, 2) }'); do
-    [[ -e $dir ]] && echo "${dir%/}"
+    if [[ -e $dir ]]; then echo "${dir%/}"; fi
 done)
 installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb" >"$work/apt.log" 2>&1 ||
