@@ -43,7 +43,9 @@ skipped=()
 
 # Native first: the other builds take their music and textures from it.
 configure native
-cmake --build --preset native -j "$jobs" --target package deb
+cmake --build --preset native -j "$jobs" --target package
+# Apart: each runs CPack, which first brings the whole build up to date.
+cmake --build --preset native -j "$jobs" --target deb
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt)
 made+=("build/native/package/night-tree-$version-linux-$(uname -m).tar.gz"
        "build/native/package/night-tree_${version}_$(dpkg --print-architecture).deb")
