@@ -17,7 +17,7 @@ endif()
 
 set(DEMO_DEB_MAINTAINER "Night Tree developers <night-tree@example.org>"
     CACHE STRING "The Debian package's Maintainer field: a name and an e-mail address")
-# A frame of the fourth scene: the tree in leaf under the stars, cropped
+# A frame of the third scene: the tree in leaf under the stars, cropped
 # square around its trunk.
 set(DEMO_ICON_POSITION 12000000)
 
