@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tools and the tests need.
 # Idempotent: packages already present are skipped without touching apt.
-#   scripts/install-deps.sh            native build, tools and tests
+#   scripts/install-deps.sh            native build, tools, tests and the Debian package
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross toolchain, Wine and Xvfb
 #   scripts/install-deps.sh --web      also Emscripten, and Chromium, chromedriver,
 #                                      WebKitWebDriver (with WebKitGTK's MiniBrowser)
@@ -14,7 +14,7 @@ set -euo pipefail
 native=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev
         libsdl2-dev libmpg123-dev libmp3lame-dev libpng-dev libstb-dev
         libgl-dev libegl-dev libopengl-dev libgl1-mesa-dri ffmpeg xvfb xauth libx11-dev libxtst-dev libxfixes-dev
-        clang libclang-rt-14-dev)
+        clang libclang-rt-14-dev dpkg-dev lintian desktop-file-utils unzip)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 libgl1:i386 libgl1-mesa-dri:i386
          libglx-mesa0:i386)
 web=(emscripten chromium chromium-driver webkit2gtk-driver python3-selenium)

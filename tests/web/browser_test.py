@@ -30,9 +30,10 @@ CASE is one of:
 
 In WebKit only the cases in WEBKIT_CASES run; the others lean on Chromium's
 own flags and DevTools protocol and are skipped. Environment: WEB_BUILD
-(build/web), NATIVE_TRACE, NATIVE_STILL, IMAGE_COMPARE, ASSET_DIR (the native
-tools and the generated files). Exits 77 (skipped) when the web build is not
-configured or the browser is missing, 0 on success and 1 on failure.
+(build/web), WEB_SITE (the folder served, WEB_BUILD/site), NATIVE_TRACE,
+NATIVE_STILL, IMAGE_COMPARE, ASSET_DIR (the native tools and the generated
+files). Exits 77 (skipped) when the web build is not configured or the
+browser is missing, 0 on success and 1 on failure.
 """
 import base64
 import functools
@@ -50,7 +51,7 @@ from browsers import Skip, browser, choose_browser, virtual_display
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WEB_BUILD = os.environ.get("WEB_BUILD", os.path.join(ROOT, "build", "web"))
-SITE = os.path.join(WEB_BUILD, "site")
+SITE = os.environ.get("WEB_SITE", os.path.join(WEB_BUILD, "site"))
 NATIVE = os.path.join(ROOT, "build", "native")
 NATIVE_TRACE = os.environ.get("NATIVE_TRACE", os.path.join(NATIVE, "tools/trace/demo-trace"))
 NATIVE_STILL = os.environ.get("NATIVE_STILL", os.path.join(NATIVE, "tools/still/demo-still"))
