@@ -103,12 +103,12 @@ def site_variant(change):
     return folder
 
 
-def browser(extra=(), headless=True):
+def browser(extra=(), headless=True, window_size="1280,800"):
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
 
     options = webdriver.ChromeOptions()
-    args = ["--no-sandbox", "--window-size=1280,800"]
+    args = ["--no-sandbox", "--window-size=" + window_size]
     if not any(arg.startswith("--autoplay-policy") for arg in extra):
         args.append("--autoplay-policy=no-user-gesture-required")
     if headless:
