@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""render-bench in Chromium, for scripts/bench.sh's figure (d).
+"""render-bench in Chromium, for the line scripts/bench.sh prints beside figure (d),
+for information (the web renderer against the native one).
 
     scripts/web-bench.py [render-bench arguments]
 

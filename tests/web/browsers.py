@@ -63,7 +63,7 @@ def webkit_browser(autoplay=True):
     return driver
 
 
-def browser(extra=(), headless=True):
+def browser(extra=(), headless=True, window_size="1280,800"):
     """The browser chosen: Chromium with `extra` flags, headless unless told
     otherwise, or WebKit (where an --autoplay-policy flag among `extra`
     leaves MiniBrowser's own policy)."""
@@ -73,7 +73,7 @@ def browser(extra=(), headless=True):
     if BROWSER == "webkit":
         return webkit_browser(not any(arg.startswith("--autoplay-policy") for arg in extra))
     options = webdriver.ChromeOptions()
-    args = ["--no-sandbox", "--window-size=1280,800"]
+    args = ["--no-sandbox", "--window-size=" + window_size]
     if not any(arg.startswith("--autoplay-policy") for arg in extra):
         args.append("--autoplay-policy=no-user-gesture-required")
     if headless:

@@ -3,11 +3,18 @@
 //
 // The context has no depth, stencil, alpha or antialiasing of its own (the
 // device draws into its framebuffer object and Present copies the picture
-// over; a multisampled canvas could not take the copy) and keeps its drawing
-// buffer after it is shown, so the page can read the last frame
-// (canvas.toDataURL). Present waits for the next display refresh: the
-// browser shows the canvas only when the program gives control back to the
-// page, and Asyncify lets the message loop do that and carry on where it was.
+// over; a multisampled canvas could not take the copy). Present waits for the
+// next display refresh: the browser shows the canvas only when the program
+// gives control back to the page, and Asyncify lets the message loop do that
+// and carry on where it was.
+//
+// Only an offscreen surface keeps its drawing buffer after it is shown. A
+// window's canvas is shown every frame, and a kept buffer costs the browser a
+// copy of the whole canvas each time it hands the frame to its compositor;
+// nothing needs it: the device reads its pictures back from its own
+// framebuffer object, and the browser still gives the last frame shown to a
+// page that reads the canvas (canvas.toDataURL). A hidden canvas is never
+// composited, so keeping its buffer costs nothing.
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
@@ -90,7 +97,7 @@ HRESULT open_surface(HWND window, bool, SurfaceSize* window_size, GlSurface** su
     attributes.depth = EM_FALSE;
     attributes.stencil = EM_FALSE;
     attributes.antialias = EM_FALSE;
-    attributes.preserveDrawingBuffer = EM_TRUE;
+    attributes.preserveDrawingBuffer = window == nullptr ? EM_TRUE : EM_FALSE;
     attributes.majorVersion = 2;
     attributes.minorVersion = 0;
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
