@@ -12,9 +12,10 @@
 // window's canvas is shown every frame, and a kept buffer costs the browser a
 // copy of the whole canvas each time it hands the frame to its compositor;
 // nothing needs it: the device reads its pictures back from its own
-// framebuffer object, and the browser still gives the last frame shown to a
-// page that reads the canvas (canvas.toDataURL). A hidden canvas is never
-// composited, so keeping its buffer costs nothing.
+// framebuffer object (still.html draws that readback on a 2D canvas), and a
+// page that reads the show's canvas itself (canvas.toDataURL) gets a blank
+// picture, so tests look at the page's screenshot instead. A hidden canvas is
+// never composited, so keeping its buffer costs nothing.
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
