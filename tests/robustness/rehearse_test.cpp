@@ -11,13 +11,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "scene/timeline.h"
 #include "tests/robustness/case_folder.h"
 #include "tests/robustness/clean_end.h"
+#include "tests/robustness/position_readings.h"
 #include "tests/robustness/virtual_desktop.h"
 #include "tests/support/child_process.h"
 
@@ -44,40 +44,7 @@ constexpr int64_t kBufferBytes = 1024 * 4;
 // However loaded the machine, a key is acted on and drawn within this.
 constexpr auto kReactsWithin = 15s;
 
-struct Reading {
-    int64_t position = 0;
-    bool paused = false;
-};
-
-// Every complete "position N playing|paused" line of the demo's output.
-std::vector<Reading> readings_of(const std::string& output)
-{
-    std::vector<Reading> readings;
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (lines.eof()) {
-            break;  // a line still being written
-        }
-        long long position = 0;
-        char state[16] = "";
-        if (std::sscanf(line.c_str(), "position %lld %15s", &position, state) == 2) {
-            readings.push_back({position, std::string(state) == "paused"});
-        }
-    }
-    return readings;
-}
-
-// The title the demo shows for `position`: "Night Tree — 0:56 scene 3 — paused".
-std::string title_for(int64_t position, bool paused)
-{
-    const int64_t seconds = position / 176400;
-    char text[96];
-    std::snprintf(text, sizeof text, "Night Tree \u2014 %lld:%02lld scene %d%s",
-                  static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60),
-                  scene_number(static_cast<int32_t>(position)), paused ? " \u2014 paused" : "");
-    return text;
-}
+using Reading = test_support::PositionReading;
 
 // The most music that can be heard in the time since `since`.
 int64_t bytes_since(Clock::time_point since)
@@ -125,7 +92,7 @@ protected:
     {
         const auto give_up = Clock::now() + kReactsWithin;
         while (Clock::now() < give_up && !demo_->ended()) {
-            const std::vector<Reading> readings = readings_of(demo_->output());
+            const std::vector<Reading> readings = test_support::position_readings(demo_->output());
             for (; seen_ < readings.size(); ++seen_) {
                 if (wanted(readings[seen_])) {
                     return readings[seen_++];
@@ -139,7 +106,7 @@ protected:
     // The latest reading there is.
     Reading latest()
     {
-        const std::vector<Reading> readings = readings_of(demo_->output());
+        const std::vector<Reading> readings = test_support::position_readings(demo_->output());
         seen_ = readings.size();
         return readings.empty() ? Reading{} : readings.back();
     }
@@ -173,7 +140,7 @@ TEST_F(Rehearse, KeysPauseResumeAndMoveTheShowAndTheTitleFollows)
     const Reading still = latest();
     EXPECT_TRUE(still.paused);
     EXPECT_EQ(still.position, paused->position) << "the position moved while paused";
-    EXPECT_EQ(desktop_->title(window_), title_for(paused->position, true));
+    EXPECT_EQ(desktop_->title(window_), test_support::rehearsal_title_for(paused->position, true));
 
     // Right, paused: exactly 5 s on, still paused.
     press(XK_Right);
@@ -183,7 +150,7 @@ TEST_F(Rehearse, KeysPauseResumeAndMoveTheShowAndTheTitleFollows)
     EXPECT_EQ(moved->position, five_on);
     EXPECT_TRUE(moved->paused);
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(desktop_->title(window_), title_for(five_on, true));
+    EXPECT_EQ(desktop_->title(window_), test_support::rehearsal_title_for(five_on, true));
 
     // Space again: it goes on from where it stood.
     auto pressed = Clock::now();
@@ -209,7 +176,7 @@ TEST_F(Rehearse, KeysPauseResumeAndMoveTheShowAndTheTitleFollows)
     const auto held = next([](const Reading& r) { return r.paused; });
     ASSERT_TRUE(held.has_value()) << "Space did not pause\n" << demo_->output();
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(desktop_->title(window_), title_for(held->position, true));
+    EXPECT_EQ(desktop_->title(window_), test_support::rehearsal_title_for(held->position, true));
     EXPECT_EQ(scene_number(static_cast<int32_t>(held->position)), 3);
 
     // Home: the start, still paused; Space plays from there.
@@ -243,7 +210,7 @@ TEST_F(Rehearse, WithoutTheOptionTheKeysDoNothing)
     // A frame or two later the output has caught up with every key.
     const auto after = next([](const Reading&) { return true; });
     ASSERT_TRUE(after.has_value()) << demo_->output();
-    const std::vector<Reading> readings = readings_of(demo_->output());
+    const std::vector<Reading> readings = test_support::position_readings(demo_->output());
     for (size_t i = 1; i < readings.size(); ++i) {
         ASSERT_GE(readings[i].position, readings[i - 1].position) << "the position went back";
         ASSERT_FALSE(readings[i].paused);
