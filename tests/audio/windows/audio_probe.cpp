@@ -114,11 +114,15 @@ int play(const char* in, bool expect_silent)
     }
     const uint64_t queue_bytes = uint64_t{audio::host_output_queue_frames()} * 4;
     int failures = 0;
-    if (BASS_ChannelSetPosition(stream, QWORD{1} << 40, BASS_POS_BYTE) ||
+    // A position past the end is refused, and ends the stream it is set on:
+    // a stream of its own.
+    const HSTREAM moved = BASS_StreamCreateFile(FALSE, in, 0, 0, 0);
+    if (moved == 0 || BASS_ChannelSetPosition(moved, QWORD{1} << 40, BASS_POS_BYTE) ||
         BASS_ErrorGetCode() != BASS_ERROR_POSITION) {
         std::fprintf(stderr, "audio_probe: a position past the end was not refused\n");
         ++failures;
     }
+    const QWORD length = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
     BASS_ChannelPlay(stream, FALSE);
     BASS_ChannelSetPosition(stream, 0, BASS_POS_BYTE);
     const double start = seconds_now();
@@ -172,6 +176,14 @@ int play(const char* in, bool expect_silent)
         jitter / (44100.0 * 4) * 1000.0);
     if (!stopped || !freed) {
         std::fprintf(stderr, "audio_probe: the stream did not stop and free itself\n");
+        ++failures;
+    }
+    // The last reading comes a poll before the end, however long a loaded
+    // machine makes that; half the music read shows that it was played.
+    if (last < length / 2) {
+        std::fprintf(stderr, "audio_probe: the position stopped at %llu of %llu bytes\n",
+                     static_cast<unsigned long long>(last),
+                     static_cast<unsigned long long>(length));
         ++failures;
     }
     if (took < seconds * 0.95) {
