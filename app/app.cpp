@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <iterator>
 
@@ -56,6 +57,9 @@ bool present_failure_reported = false;
 
 // While rehearsing, the title last shown (the time, the scene, paused).
 wchar_t rehearsal_title_shown[64] = L"";
+// DEMO_PRINT_POSITIONS set: each frame's music position on standard output,
+// "position 1234567 playing" (or paused), for tests that drive the window.
+bool print_positions = false;
 
 // Start-up failures print one line and make the program end with status 1.
 int exit_status = 0;
@@ -270,6 +274,7 @@ int app_main(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     framed = false;
     present_failure_reported = false;
     rehearsal_title_shown[0] = L'\0';
+    print_positions = std::getenv("DEMO_PRINT_POSITIONS") != nullptr;
     char error[256];
     if (!parse_show_options(command_line, &options, error, sizeof error)) {
         return report_usage(error);
@@ -387,6 +392,11 @@ void frame_tick()
     music_pos =
         static_cast<int32_t>(static_cast<uint32_t>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
 
+    if (print_positions) {
+        std::printf("position %ld %s\n", static_cast<long>(music_pos),
+                    activity == BASS_ACTIVE_PAUSED ? "paused" : "playing");
+        std::fflush(stdout);
+    }
     if (options.rehearse) {
         show_rehearsal_title(activity == BASS_ACTIVE_PAUSED);
     }

@@ -14,6 +14,7 @@
 #include "platform/audio.h"
 #include "tests/audio/mp3_fixture.h"
 #include "tests/audio/mpeg_frames.h"
+#include "tests/audio/transport_expect.h"
 
 namespace {
 
@@ -140,6 +141,18 @@ TEST_F(SdlAudioTest, PlaysTheDecodedSamplesFromThePositionSet)
                            played.begin() + static_cast<std::ptrdiff_t>(at));
     }
     EXPECT_TRUE(found) << "the stream from frame " << kStart << " is not in the output";
+}
+
+// Pause, resume and seeks on the dummy driver, which plays in real time: the
+// checks every output of the library passes (transport_checks.h).
+TEST_F(SdlAudioTest, PauseResumeAndSeeksKeepThePosition)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << audio_error_text(BASS_ErrorGetCode());
+    ASSERT_FALSE(audio::host_engine().silent());
+    const uint64_t buffer_bytes = uint64_t{audio::host_output_queue_frames()} * 4;
+    ASSERT_GT(buffer_bytes, 0u);
+    expect_transport(write_mp3("demo.mp3", 2.5), buffer_bytes, "SDL dummy driver");
 }
 
 TEST_F(SdlAudioTest, PlaysAStreamHeldInMemory)

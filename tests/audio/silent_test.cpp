@@ -10,6 +10,7 @@
 #include "host/common/audio/engine.h"
 #include "platform/audio.h"
 #include "tests/audio/mp3_fixture.h"
+#include "tests/audio/transport_expect.h"
 
 namespace {
 
@@ -95,6 +96,18 @@ TEST_F(SilentTest, AnOutputThatCannotOpenPlaysOnTheClock)
     ASSERT_TRUE(BASS_ChannelPlay(stream, FALSE));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_GT(BASS_ChannelGetPosition(stream, BASS_POS_BYTE), 0u);
+}
+
+// Pause, resume and seeks on the clock: the checks every output of the
+// library passes (transport_checks.h), with nothing held by an output.
+TEST_F(SilentTest, PauseResumeAndSeeksKeepThePosition)
+{
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    ASSERT_TRUE(audio::host_engine().silent());
+    const auto path = dir_ / "demo.mp3";
+    write_file(path, encode_mp3(make_signal(44100, 2, 2.5)));
+    expect_transport(path.string(), 0, "silent clock");
 }
 
 }  // namespace

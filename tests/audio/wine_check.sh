@@ -16,6 +16,8 @@
 #    device, on the silent clock, the position never goes back, stays within
 #    one buffer of what the output was handed, takes the music's own length,
 #    and the stream stops and frees itself;
+#  - pause, resume and set-position: on waveOut and on the silent clock, the
+#    checks of tests/audio/transport_checks.h, the seek accuracy printed;
 #  - refusing: a WAV file named .mp3 and a missing file give their error codes.
 set -euo pipefail
 
@@ -99,6 +101,12 @@ XDG_CONFIG_HOME=$work/xdg check "$wine" "$probe" play play.mp3
 # With no ALSA device at all, waveOutOpen fails and the clock plays silently.
 XDG_CONFIG_HOME=$work/no-device ALSA_CONFIG_PATH=$work/no-device/none.conf \
     check "$wine" "$probe" play play.mp3 --silent
+
+# Pause, resume and seeks: the checks the Linux outputs pass (transport_checks.h).
+"$reference" make transport.mp3 44100 2 2.5 cbr
+XDG_CONFIG_HOME=$work/xdg check "$wine" "$probe" transport transport.mp3
+XDG_CONFIG_HOME=$work/no-device ALSA_CONFIG_PATH=$work/no-device/none.conf \
+    check "$wine" "$probe" transport transport.mp3 --silent
 
 "$reference" make-wav renamed.mp3 0.5
 check "$wine" "$probe" open renamed.mp3 41       # BASS_ERROR_FILEFORM

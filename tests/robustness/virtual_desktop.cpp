@@ -14,9 +14,26 @@ namespace test_support {
 
 namespace {
 
-// The window's title, or "" when it has none.
+// The window's title, or "" when it has none: _NET_WM_NAME in UTF-8 where
+// the program sets it (SDL and Wine do), else WM_NAME.
 std::string title_of(Display* display, Window window)
 {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* utf8 = nullptr;
+    const Atom net_wm_name = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8_string = XInternAtom(display, "UTF8_STRING", False);
+    if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8_string, &type,
+                           &format, &count, &left, &utf8) == Success &&
+        utf8 != nullptr) {
+        std::string title(reinterpret_cast<const char*>(utf8), count);
+        XFree(utf8);
+        if (type == utf8_string && format == 8) {
+            return title;
+        }
+    }
     char* name = nullptr;
     if (XFetchName(display, window, &name) == 0 || name == nullptr) {
         return "";
@@ -33,7 +50,7 @@ bool viewable(Display* display, Window window)
            attributes.map_state == IsViewable;
 }
 
-std::optional<Window> find_viewable(Display* display, const std::string& title)
+std::optional<Window> find_viewable(Display* display, const std::string& title, bool prefix)
 {
     Window root = 0;
     Window parent = 0;
@@ -44,7 +61,9 @@ std::optional<Window> find_viewable(Display* display, const std::string& title)
     }
     std::optional<Window> found;
     for (unsigned i = 0; i < count && !found; ++i) {
-        if (title_of(display, children[i]) == title && viewable(display, children[i])) {
+        const std::string name = title_of(display, children[i]);
+        const bool matches = prefix ? name.starts_with(title) : name == title;
+        if (matches && viewable(display, children[i])) {
             found = children[i];
         }
     }
@@ -103,16 +122,21 @@ VirtualDesktop::~VirtualDesktop()
 }
 
 std::optional<Window> VirtualDesktop::wait_for_window(const std::string& title,
-                                                      std::chrono::milliseconds limit)
+                                                      std::chrono::milliseconds limit, bool prefix)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (ready() && std::chrono::steady_clock::now() < deadline) {
-        if (const auto window = find_viewable(connection_, title)) {
+        if (const auto window = find_viewable(connection_, title, prefix)) {
             return window;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return std::nullopt;
+}
+
+std::string VirtualDesktop::title(Window window)
+{
+    return title_of(connection_, window);
 }
 
 void VirtualDesktop::close_window(Window window)

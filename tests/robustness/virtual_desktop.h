@@ -47,9 +47,12 @@ public:
     // ":N", for the DISPLAY of the programs under test.
     const std::string& display_name() const { return display_name_; }
 
-    // The top-level window with this title once it is on screen.
-    std::optional<Window> wait_for_window(const std::string& title,
-                                          std::chrono::milliseconds limit);
+    // The top-level window with this title (or a title beginning so, with
+    // `prefix`) once it is on screen.
+    std::optional<Window> wait_for_window(const std::string& title, std::chrono::milliseconds limit,
+                                          bool prefix = false);
+    // The window's title now, in UTF-8.
+    std::string title(Window window);
 
     // The window manager's close: WM_DELETE_WINDOW, as the close button or
     // Alt-F4 in a window manager sends it.

@@ -3,7 +3,10 @@
 output: audio-schedule (tests/web/node) plays a track against a stand-in
 audio context under Node.js and checks, at every step of its clock, that the
 sample heard is the one the position names (within 1 ms), after a start, a
-seek, up to the end and after playing again. Tracks at 44 100, 48 000,
+seek, a pause (the position holds, nothing plays) and its resume, a seek
+while paused, up to the end and after playing again; and that a move to the
+end stops the sound. It prints how far the position read right after each
+seek is from the one set. Tracks at 44 100, 48 000,
 32 000 and 22 050 Hz; outputs with a latency of 0, 50 and 200 ms; a
 browser without getOutputTimestamp, where the page can only know the
 context's time to its render quantum (128 frames, 2.9 ms); and one whose

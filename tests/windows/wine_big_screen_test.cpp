@@ -3,7 +3,8 @@
 // black bars of the right width, Esc ends the program
 // with status 0 at once, --from starts the show in the scene at that
 // position, and Alt-Enter goes from a window to fullscreen and back with the
-// show's picture on screen each time. (The cursor is not looked at here: the
+// show's picture on screen each time, and --rehearse's keys pause and move
+// the show. (The cursor is not looked at here: the
 // window class has no cursor, as the show always registered it, so Wine
 // shows none over the window, hidden or not; the shell's tests check the
 // ShowCursor calls and the Linux tests what they do.) Uses the Wine prefix
@@ -24,6 +25,7 @@
 #include <thread>
 
 #include "tests/robustness/clean_end.h"
+#include "tests/robustness/position_readings.h"
 #include "tests/robustness/virtual_desktop.h"
 #include "tests/support/child_process.h"
 #include "tests/windows/image_diff.h"
@@ -183,13 +185,19 @@ protected:
                 {"XDG_CONFIG_HOME", (kWork / "xdg").string()}};
     }
 
-    // demo.exe with these options, on screen.
-    void start(std::vector<std::string> options)
+    // demo.exe with these options, on screen under this title (or one
+    // beginning so).
+    void start(std::vector<std::string> options, const std::string& title = kWindowTitle,
+               bool prefix = false)
     {
         options.insert(options.begin(), {wine_, kDemoExe.string()});
-        demo_ = std::make_unique<ChildProcess>(ChildOptions{options, folder_, wine_environment()});
+        auto environment = wine_environment();
+        if (print_positions_) {
+            environment.emplace_back("DEMO_PRINT_POSITIONS", "1");
+        }
+        demo_ = std::make_unique<ChildProcess>(ChildOptions{options, folder_, environment});
         ASSERT_TRUE(demo_->started());
-        const auto window = desktop_->wait_for_window(kWindowTitle, kStartLimit);
+        const auto window = desktop_->wait_for_window(title, kStartLimit, prefix);
         ASSERT_TRUE(window.has_value()) << "demo.exe's window never showed\n" << demo_->output();
         window_ = *window;
         shown_at_ = std::chrono::steady_clock::now();
@@ -283,7 +291,34 @@ protected:
                                                               << result.output;
     }
 
+    // With DEMO_PRINT_POSITIONS: the first reading from now on that `wanted`
+    // accepts, waiting for it.
+    template <typename Wanted>
+    std::optional<test_support::PositionReading> next_reading(Wanted wanted)
+    {
+        const auto give_up = std::chrono::steady_clock::now() + kStartLimit;
+        while (std::chrono::steady_clock::now() < give_up && !demo_->ended()) {
+            const auto readings = test_support::position_readings(demo_->output());
+            for (; seen_ < readings.size(); ++seen_) {
+                if (wanted(readings[seen_])) {
+                    return readings[seen_++];
+                }
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return std::nullopt;
+    }
+
+    test_support::PositionReading latest_reading()
+    {
+        const auto readings = test_support::position_readings(demo_->output());
+        seen_ = readings.size();
+        return readings.empty() ? test_support::PositionReading{} : readings.back();
+    }
+
     fs::path folder_;
+    bool print_positions_ = false;
+    size_t seen_ = 0;
     std::string wine_;  // the loader for the build
     std::chrono::steady_clock::time_point shown_at_;
     std::unique_ptr<VirtualDesktop> desktop_;
@@ -393,6 +428,62 @@ TEST_F(WineBigScreen, AltEnterShowsThePictureInFullscreenAndBackInTheWindow)
     EXPECT_GT(window_brightness(back), 100.0) << "the window shows the day's sky again";
     EXPECT_GT(changed(back, back_later, windowed), windowed.width * windowed.height / 100)
         << "the picture is frozen";
+}
+
+// --rehearse: 2 goes to scene 2's start, Space pauses (the position stands
+// still, the title says so), Home goes to the start while paused, Space
+// plays on from there. Followed through the positions demo.exe prints.
+TEST_F(WineBigScreen, RehearsalKeysPauseAndMoveTheShow)
+{
+    using Reading = test_support::PositionReading;
+    print_positions_ = true;
+    start({"--rehearse"}, "Night Tree \u2014 ", true);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(next_reading([](const Reading& r) { return r.position > 0; }))
+        << "no position read out\n"
+        << demo_->output();
+    // waveOut's queue, 4 buffers of 2048 frames: what is handed and not heard.
+    constexpr int64_t kQueueBytes = 4 * 2048 * 4;
+    const auto bytes_since = [](std::chrono::steady_clock::time_point since) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - since)
+                   .count() *
+               kBytesPerSecond / 1000;
+    };
+
+    auto pressed = std::chrono::steady_clock::now();
+    desktop_->press_key(window_, XK_2);
+    const auto scene2 = next_reading([](const Reading& r) { return r.position >= kScene2Start; });
+    ASSERT_TRUE(scene2.has_value()) << "2 did not go to scene 2\n" << demo_->output();
+    EXPECT_LE(scene2->position - kScene2Start, bytes_since(pressed) + kQueueBytes);
+    std::printf("2: first position drawn %lld bytes past scene 2's start\n",
+                static_cast<long long>(scene2->position - kScene2Start));
+
+    desktop_->press_key(window_, XK_space);
+    const auto paused = next_reading([](const Reading& r) { return r.paused; });
+    ASSERT_TRUE(paused.has_value()) << "Space did not pause\n" << demo_->output();
+    std::this_thread::sleep_for(1s);
+    const Reading still = latest_reading();
+    EXPECT_TRUE(still.paused);
+    EXPECT_EQ(still.position, paused->position) << "the position moved while paused";
+    EXPECT_EQ(desktop_->title(window_), test_support::rehearsal_title_for(paused->position, true));
+
+    desktop_->press_key(window_, XK_Home);
+    const auto home = next_reading([](const Reading& r) { return r.position < kScene2Start; });
+    ASSERT_TRUE(home.has_value()) << "Home did not go to the start\n" << demo_->output();
+    EXPECT_EQ(home->position, 0);
+    EXPECT_TRUE(home->paused);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(desktop_->title(window_), "Night Tree \u2014 0:00 scene 1 \u2014 paused");
+
+    pressed = std::chrono::steady_clock::now();
+    desktop_->press_key(window_, XK_space);
+    const auto resumed = next_reading([](const Reading& r) { return !r.paused; });
+    ASSERT_TRUE(resumed.has_value()) << "Space did not resume\n" << demo_->output();
+    EXPECT_LE(resumed->position, bytes_since(pressed) + kQueueBytes);
+    EXPECT_TRUE(next_reading([&](const Reading& r) { return r.position > resumed->position; }))
+        << "the show did not go on";
+    escape_ends_the_program();
 }
 
 }  // namespace

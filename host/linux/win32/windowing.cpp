@@ -17,6 +17,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <vector>
 
@@ -148,7 +149,21 @@ Surface* open_surface(HWND window, const char* title, int x, int y, int width, i
 
 void set_surface_title(Surface* surface, const char* title)
 {
+    // SDL's X11 driver passes the title through Xlib's conversion for the C
+    // library's character locale before it sets _NET_WM_NAME, the title
+    // window managers show; in the "C" locale a character beyond ASCII (the
+    // rehearsal title's dashes) garbles WM_NAME and leaves _NET_WM_NAME as
+    // it was. A UTF-8 character locale for the call makes both the title.
+    const char* previous = std::setlocale(LC_CTYPE, nullptr);
+    char kept[64] = "C";
+    if (previous != nullptr) {
+        std::snprintf(kept, sizeof kept, "%s", previous);
+    }
+    const bool utf8 = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
     SDL_SetWindowTitle(surface->sdl, title);
+    if (utf8) {
+        std::setlocale(LC_CTYPE, kept);
+    }
 }
 
 void close_surface(Surface* surface)

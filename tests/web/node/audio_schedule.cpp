@@ -1,10 +1,11 @@
 // Plays a track through the web build's audio library against the stand-in
 // audio context of stand_in_audio.js, moving its clock by hand, and checks
 // at every step that the sample the output plays into the ear is the one
-// the library's position names: after the start, after a seek, up to the
-// end, and after playing again from the start as the show's loop does.
-// Until a source's first sample is heard the position must hold where it
-// was set.
+// the library's position names: after the start, after a seek, across a
+// pause and its resume, a seek while paused, up to the end, and after
+// playing again from the start as the show's loop does. Until a source's
+// first sample is heard the position must hold where it was set; while
+// paused it must not move, and nothing more is played.
 //
 //     node audio-schedule.js TRACK.mp3 TOLERANCE_SECONDS
 #include <emscripten/emscripten.h>
@@ -73,8 +74,13 @@ void follow(HSTREAM stream, const char* stage, double target, double seconds)
         }
         if (heard < 0) {
             // Silence is right only before the source's first sample (the
-            // position holds at the target meanwhile) or after its last.
-            if (heard_any || std::fabs(reported - target) > 1 / rate) {
+            // position holds at the target meanwhile) or after its last
+            // (the position then within the tolerance of the end).
+            const double length =
+                static_cast<double>(BASS_ChannelGetLength(stream, BASS_POS_BYTE)) / (4 * rate);
+            const bool before_first = !heard_any && std::fabs(reported - target) <= 1 / rate;
+            const bool after_last = heard_any && reported >= length - tolerance;
+            if (!before_first && !after_last) {
                 fail(stage, elapsed, "the position moves on in silence", reported, heard);
             }
         } else {
@@ -85,6 +91,60 @@ void follow(HSTREAM stream, const char* stage, double target, double seconds)
             }
         }
     }
+}
+
+// Paused at `target`: for `seconds` of clock the position stays there, the
+// stream stays paused, and no source plays.
+void follow_paused(HSTREAM stream, const char* stage, double target, double seconds)
+{
+    for (double elapsed = kStep; elapsed <= seconds; elapsed += kStep) {
+        advance_clock(kStep);
+        const double rate = buffer_rate_of(static_cast<int>(stream));
+        const double reported =
+            static_cast<double>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)) / (4 * rate);
+        const double heard = heard_seconds_of(static_cast<int>(stream));
+        if (BASS_ChannelIsActive(stream) != BASS_ACTIVE_PAUSED) {
+            fail(stage, elapsed, "the stream is not paused", reported, heard);
+        }
+        if (std::fabs(reported - target) > 0.5 / rate) {
+            fail(stage, elapsed, "the position moves while paused", reported, heard);
+        }
+        if (heard >= 0) {
+            fail(stage, elapsed, "a source plays while paused", reported, heard);
+        }
+    }
+}
+
+double seconds_of(HSTREAM stream, double rate)
+{
+    return static_cast<double>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)) / (4 * rate);
+}
+
+// Pause, resume, a pause twice, a seek while paused and the resume after it.
+void pause_and_resume(HSTREAM stream, double rate)
+{
+    const double paused_at = seconds_of(stream, rate);
+    if (!BASS_ChannelPause(stream)) {
+        std::printf("pause failed: %s\n", audio_error_text(BASS_ErrorGetCode()));
+        ++failures;
+    }
+    if (BASS_ChannelPause(stream) || BASS_ErrorGetCode() != BASS_ERROR_ALREADY) {
+        std::printf("a second pause did not fail with BASS_ERROR_ALREADY\n");
+        ++failures;
+    }
+    follow_paused(stream, "pause", paused_at, 0.4);
+    BASS_ChannelPlay(stream, FALSE);
+    follow(stream, "resume", paused_at, 0.4);
+
+    // Back to half a second and 5 frames while paused; then on from there.
+    const QWORD frame = static_cast<QWORD>(rate) / 2 + 5;
+    BASS_ChannelPause(stream);
+    BASS_ChannelSetPosition(stream, frame * 4, BASS_POS_BYTE);
+    const double target = static_cast<double>(frame) / rate;
+    std::printf("seek while paused: the position read right after is %+.6f s from the one set\n",
+                seconds_of(stream, rate) - target);
+    follow_paused(stream, "seek while paused", target, 0.2);
+    BASS_ChannelPlay(stream, FALSE);
 }
 
 }  // namespace
@@ -114,7 +174,14 @@ int main(int argc, char** argv)
     const double track_rate = buffer_rate_of(static_cast<int>(stream));
     const QWORD seek_frame = static_cast<QWORD>(track_rate) + 3;
     BASS_ChannelSetPosition(stream, seek_frame * 4, BASS_POS_BYTE);
-    follow(stream, "seek", static_cast<double>(seek_frame) / track_rate, -1);
+    const double seek_target = static_cast<double>(seek_frame) / track_rate;
+    std::printf("seek: the position read right after is %+.6f s from the one set\n",
+                seconds_of(stream, track_rate) - seek_target);
+    follow(stream, "seek", seek_target, 0.5);
+
+    pause_and_resume(stream, track_rate);
+    follow(stream, "resume after a seek while paused",
+           static_cast<double>(static_cast<QWORD>(track_rate) / 2 + 5) / track_rate, -1);
 
     // The end: the position never passes the track's length.
     const QWORD end = BASS_ChannelGetPosition(stream, BASS_POS_BYTE);
@@ -126,6 +193,23 @@ int main(int argc, char** argv)
     // The loop: played again from the start.
     BASS_ChannelPlay(stream, TRUE);
     follow(stream, "loop", 0, 0.5);
+
+    // Moved to its end, the stream ends as at its last sample, and its
+    // sound with it; past the end is refused.
+    BASS_ChannelSetPosition(stream, BASS_ChannelGetLength(stream, BASS_POS_BYTE), BASS_POS_BYTE);
+    advance_clock(kStep);
+    if (BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED ||
+        heard_seconds_of(static_cast<int>(stream)) >= 0) {
+        std::printf("moved to its end, the stream did not stop\n");
+        ++failures;
+    }
+    BASS_ChannelPlay(stream, TRUE);
+    if (BASS_ChannelSetPosition(stream, end + 4, BASS_POS_BYTE) ||
+        BASS_ErrorGetCode() != BASS_ERROR_POSITION ||
+        BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED) {
+        std::printf("a position past the end was not refused, or did not end the stream\n");
+        ++failures;
+    }
     BASS_Free();
 
     std::printf("%d Hz track, %.3f s long: %s\n", static_cast<int>(track_rate),
