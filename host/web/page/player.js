@@ -38,6 +38,14 @@ var demoPlayer = (function () {
     return null;
   };
 
+  // The music byte a moment's text stands for, as --from reads it.
+  var momentBytes = function (text) {
+    var bytes = /s$/.test(text)
+        ? Math.floor(Math.round(parseFloat(text) * 1000) * BYTES_PER_SECOND / 1000)
+        : Number(text);
+    return bytes - bytes % 4;
+  };
+
   var create = function (page) {
     var stage = page.stage;
     var bar = document.getElementById('controls');
@@ -191,10 +199,12 @@ var demoPlayer = (function () {
         linkText.hidden = true;
       },
       pause: function (paused) { return post(PAUSE_MESSAGE, paused ? 1 : 0, 0); },
+      seek: function (bytes) { return post(SEEK_MESSAGE, 0, bytes); },
       paused: function () { return !!program && program._demo_audio_paused() !== 0; }
     };
   };
 
-  return { create: create, parseMoment: parseMoment, moment: moment, clock: clock,
+  return { create: create, parseMoment: parseMoment, momentBytes: momentBytes, moment: moment,
+           clock: clock,
            BYTES_PER_SECOND: BYTES_PER_SECOND };
 })();

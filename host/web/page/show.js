@@ -247,6 +247,12 @@
   });
 
   play.addEventListener('click', function () { start(true); });
+  // A link to another moment followed during the show moves it there.
+  window.addEventListener('hashchange', function () {
+    var match = /^#t=(.*)$/.exec(location.hash);
+    var from = match ? demoPlayer.parseMoment(decodeURIComponent(match[1])) : null;
+    if (program && from !== null) player.seek(demoPlayer.momentBytes(from));
+  });
   document.addEventListener('keydown', function (event) {
     if (!stage.hidden && (event.key === 'f' || event.key === 'F') && !event.repeat &&
         !event.ctrlKey && !event.altKey && !event.metaKey) {
