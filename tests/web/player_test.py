@@ -11,14 +11,17 @@ as the pictures case draws):
 - the link button copies a link that opens at the same moment;
 - the bar hides 3 s after the last mouse move (not before), a mouse move
   brings it back, and Tab puts the focus in it and keeps it shown;
+- a #t that is no moment is named, and the show starts from the beginning;
 - the loop button, toggled during a show of a 6-second track, starts it
   again at the same moment with --loop: the show plays on past the end.
 
     player_test.py [--screenshot OUT.png]
 
-With --screenshot it only takes the README's picture instead: the page at
-1280 x 800, paused in scene 2 with its bar shown, written as OUT.png
-(scaled down with ffmpeg, e.g. to docs/player.png).
+With --screenshot it only takes the README's picture instead: the page in
+a 1280 x 800 window, paused at 0:55 (scene 2) with its bar shown, as
+OUT.png. docs/player.png was made so:
+    WEB_BUILD=build/web tests/web/player_test.py --screenshot /tmp/shot.png
+    ffmpeg -i /tmp/shot.png -vf scale=960:-1 docs/player.png
 Exits 77 (skipped) when the web build is not configured or Chromium is
 missing, 0 on success and 1 on failure.
 """
@@ -277,8 +280,19 @@ def check_loop():
         with Server(folder) as base:
             driver = browser()
             try:
-                driver.get(base + "index.html?autoplay")
+                # A #t that is no moment is named, and the show starts at 0.
+                driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                                       {"source": WATCH})
+                driver.get(base + "index.html?autoplay#t=4x")
                 wait_for(driver, POSITION, lambda p: p >= 0, "the music")
+                text = driver.execute_script("return document.getElementById('notice')"
+                                             ".textContent")
+                check('"4x" is not a time' in text, "the page says %r" % text)
+                offset = driver.execute_script(
+                    "return window.sourceStarts.filter(function (s) { return s.seconds > 1; })"
+                    ".pop().offset")
+                check(offset * BYTES_PER_SECOND <= TEN_MS,
+                      "the show starts at %.3f s, not 0" % offset)
                 driver.find_element("id", "loop").click()
                 check(driver.execute_script(
                     "return document.getElementById('loop').getAttribute('aria-pressed')")
