@@ -25,7 +25,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$web/CMakeCache.txt")
 zip=$web/package/night-tree-$version-web.zip
 [[ -f $zip ]] || fail "no $(basename "$zip"); see $work.log"
 
-expected=$(printf '%s\n' index.html still.html page.css files.js show.js still.js demo.js demo.wasm \
+expected=$(printf '%s\n' index.html still.html page.css files.js player.js show.js still.js demo.js demo.wasm \
     demo-still.js demo-still.wasm demo.mp3 tree.dds leaf.dds ground.dds grass.dds | sort)
 listed=$(unzip -Z1 "$zip" | sort)
 [[ $listed == "$expected" ]] ||
