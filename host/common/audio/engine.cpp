@@ -379,39 +379,38 @@ DWORD Engine::is_active(DWORD handle)
     return stream->playing ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
 }
 
-QWORD Engine::get_position(DWORD handle, DWORD mode)
+// The stream a byte count is asked of, after the stream ends that are due;
+// null, with the error set, for an invalid handle or another mode.
+const Engine::Stream* Engine::find_for_bytes(DWORD handle, DWORD mode, Nanoseconds now)
 {
-    Guard guard(backend_);
-    const Nanoseconds now = backend_.now();
     reap(now);
     const Stream* stream = find(handle);
     if (stream == nullptr) {
         fail(BASS_ERROR_HANDLE);
-        return kNoPosition;
+        return nullptr;
     }
     if (mode != BASS_POS_BYTE) {
         fail(BASS_ERROR_NOTAVAIL, "only byte positions are supported");
-        return kNoPosition;
+        return nullptr;
     }
     succeed();
-    return to_source(*stream, heard_frame(*stream, now)) * kBytesPerFrame;
+    return stream;
+}
+
+QWORD Engine::get_position(DWORD handle, DWORD mode)
+{
+    Guard guard(backend_);
+    const Nanoseconds now = backend_.now();
+    const Stream* stream = find_for_bytes(handle, mode, now);
+    return stream != nullptr ? to_source(*stream, heard_frame(*stream, now)) * kBytesPerFrame
+                             : kNoPosition;
 }
 
 QWORD Engine::get_length(DWORD handle, DWORD mode)
 {
     Guard guard(backend_);
-    reap(backend_.now());
-    const Stream* stream = find(handle);
-    if (stream == nullptr) {
-        fail(BASS_ERROR_HANDLE);
-        return kNoPosition;
-    }
-    if (mode != BASS_POS_BYTE) {
-        fail(BASS_ERROR_NOTAVAIL, "only byte positions are supported");
-        return kNoPosition;
-    }
-    succeed();
-    return stream->audio.source_frames * kBytesPerFrame;
+    const Stream* stream = find_for_bytes(handle, mode, backend_.now());
+    return stream != nullptr ? stream->audio.source_frames * kBytesPerFrame : kNoPosition;
 }
 
 std::optional<Engine::Probe> Engine::probe(DWORD handle)

@@ -160,6 +160,7 @@ private:
     class Guard;
 
     Stream* find(DWORD handle);
+    const Stream* find_for_bytes(DWORD handle, DWORD mode, Nanoseconds now);
     void release(Slot& slot);
     void end(Slot& slot);
     void reap(Nanoseconds now);
