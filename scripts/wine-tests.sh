@@ -144,6 +144,13 @@ require_wine() {
     export WINELOADER=$wine
 }
 
+# Ends the prefix's Wine server and its programs, and waits until it is gone:
+# a program started while the old server is still going away could find it.
+stop_wineserver() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+}
+
 # Runs a Windows program in a directory, on its own virtual screen; prints its
 # standard error and returns its exit status.
 run_wine() {
@@ -153,7 +160,7 @@ run_wine() {
     # Display numbers from 140 up, clear of other tests' xvfb-run (from 99).
     (cd "$dir" && timeout "$wine_timeout" xvfb-run -a -n 140 -s "-screen 0 1280x1024x24" \
         "$wine" "$@") || status=$?
-    wineserver -k 2>/dev/null || true
+    stop_wineserver
     return "$status"
 }
 
@@ -421,6 +428,11 @@ cmd_trace_matches_native() {
     local dir=$work/trace failed=0 pos
     rm -rf "$dir"
     mkdir -p "$dir"
+    # One server for all the runs, rather than one started and stopped (after
+    # three idle seconds) between some of them.
+    stop_wineserver
+    wineserver -p || fail "cannot start the Wine server for $WINEPREFIX"
+    trap stop_wineserver EXIT
     for pos in "${trace_positions[@]}"; do
         "$trace_tool" "$pos" >"$dir/native-$pos.txt" || fail "demo-trace $pos failed"
         local status=0
@@ -431,17 +443,17 @@ cmd_trace_matches_native() {
         if ! cmp -s "$dir/native-$pos.txt" "$dir/windows-$pos.txt"; then
             say "position $pos: the traces differ (first difference below)"
             diff "$dir/native-$pos.txt" "$dir/windows-$pos.txt" | head -n 4 >&2 || true
+            head -n 5 "$dir/windows-$pos.err" >&2
             failed=1
         fi
     done
-    wineserver -k 2>/dev/null || true
     [[ $failed -eq 0 ]] || fail "demo-trace.exe and demo-trace differ; traces in $dir"
     say "demo-trace.exe ($arch) prints byte for byte what demo-trace prints at ${#trace_positions[@]} positions"
 }
 
 cmd_cleanup() {
     if command -v wineserver >/dev/null && [[ -d $WINEPREFIX ]]; then
-        wineserver -k 2>/dev/null || true
+        stop_wineserver
     fi
 }
 

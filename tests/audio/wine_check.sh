@@ -51,7 +51,7 @@ export WINEARCH=win32
 [[ $arch == x64 ]] && WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null || true' EXIT
+trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null || true' EXIT
 
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
     say "making the Wine prefix $WINEPREFIX"

@@ -169,8 +169,12 @@ protected:
     void TearDown() override
     {
         if (desktop_ != nullptr) {
-            ChildProcess stop({{"/usr/bin/wineserver", "-k"}, folder_, wine_environment()});
-            stop.wait(20s);
+            // Ended, and waited for: the next test's Wine must not find this
+            // server on its way out.
+            for (const char* step : {"-k", "-w"}) {
+                ChildProcess stop({{"/usr/bin/wineserver", step}, folder_, wine_environment()});
+                stop.wait(20s);
+            }
         }
     }
 
