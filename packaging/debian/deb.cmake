@@ -38,8 +38,7 @@ add_custom_command(
           ${DEMO_ICON_POSITION} ${deb_dir}/icon-frame.png
   COMMAND ${DEMO_FFMPEG} -loglevel error -y -i ${deb_dir}/icon-frame.png
           -vf crop=544:544:208:0,scale=256:256:flags=lanczos ${deb_icon}
-  DEPENDS demo-still ${package_asset_dir}/tree.dds ${package_asset_dir}/leaf.dds
-          ${package_asset_dir}/ground.dds ${package_asset_dir}/grass.dds
+  DEPENDS demo-still ${package_textures}
   WORKING_DIRECTORY ${package_asset_dir}
   COMMENT "Rendering the package's icon"
   VERBATIM)
@@ -58,13 +57,7 @@ add_dependencies(deb-files assets)
 set(deb_component COMPONENT deb EXCLUDE_FROM_ALL)
 install(TARGETS demo RUNTIME DESTINATION lib/night-tree ${deb_component})
 install(PROGRAMS debian/night-tree DESTINATION games ${deb_component})
-install(FILES
-  ${package_asset_dir}/demo.mp3
-  ${package_asset_dir}/tree.dds
-  ${package_asset_dir}/grass.dds
-  ${package_asset_dir}/ground.dds
-  ${package_asset_dir}/leaf.dds
-  DESTINATION share/night-tree ${deb_component})
+install(FILES ${package_assets} DESTINATION share/night-tree ${deb_component})
 install(FILES debian/night-tree.desktop DESTINATION share/applications ${deb_component})
 install(FILES ${deb_icon} DESTINATION share/icons/hicolor/256x256/apps ${deb_component})
 install(FILES ${deb_man} DESTINATION share/man/man6 ${deb_component})

@@ -132,6 +132,17 @@ def site_variant(change):
     return folder
 
 
+def short_music_site(seconds):
+    """A copy of the site whose music is a 440 Hz tone of `seconds`."""
+    def short_music(folder):
+        os.remove(os.path.join(folder, "demo.mp3"))
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
+                        "sine=frequency=440:duration=%d:sample_rate=44100" % seconds, "-ac", "2",
+                        "-c:a", "libmp3lame", "-b:a", "128k", os.path.join(folder, "demo.mp3")],
+                       check=True, timeout=WAIT)
+    return site_variant(short_music)
+
+
 def wait_for(driver, script, accept, what, timeout=WAIT):
     deadline = time.monotonic() + timeout
     value = None
@@ -228,15 +239,8 @@ def case_show():
 
 
 def case_short_music():
-    def short_music(folder):
-        os.remove(os.path.join(folder, "demo.mp3"))
-        subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
-                        "sine=frequency=440:duration=3:sample_rate=44100", "-ac", "2",
-                        "-c:a", "libmp3lame", "-b:a", "128k", os.path.join(folder, "demo.mp3")],
-                       check=True, timeout=WAIT)
-
     length = 3 * BYTES_PER_SECOND
-    folder = site_variant(short_music)
+    folder = short_music_site(3)
     try:
         with Server(folder) as base:
             driver = browser()

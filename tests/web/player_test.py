@@ -34,7 +34,7 @@ import tempfile
 import time
 
 from browser_test import (BYTES_PER_SECOND, IMAGE_COMPARE, MAX_MEAN, MAX_OVER, SITE, STATE,
-                          WAIT, Server, check, run_checks, site_variant, wait_for)
+                          WAIT, Server, check, run_checks, short_music_site, wait_for)
 from browsers import browser, virtual_display
 
 # Sent to the show's window as app/transport.h names them.
@@ -266,15 +266,8 @@ def driver_moment(bytes_):
 
 def check_loop():
     """The loop toggled during a short show: it goes on past the end."""
-    def short_music(folder):
-        os.remove(os.path.join(folder, "demo.mp3"))
-        subprocess.run(["ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
-                        "sine=frequency=440:duration=6:sample_rate=44100", "-ac", "2",
-                        "-c:a", "libmp3lame", "-b:a", "128k", os.path.join(folder, "demo.mp3")],
-                       check=True, timeout=WAIT)
-
     length = 6 * BYTES_PER_SECOND
-    folder = site_variant(short_music)
+    folder = short_music_site(6)
     os.environ.pop("DISPLAY", None)  # headless, on SwiftShader
     try:
         with Server(folder) as base:
