@@ -285,10 +285,9 @@ BOOL Engine::play(DWORD handle, BOOL restart)
 {
     Guard guard(backend_);
     const Nanoseconds now = backend_.now();
-    reap(now);
-    Stream* stream = find(handle);
+    Stream* stream = find_live(handle, now);
     if (stream == nullptr) {
-        return fail(BASS_ERROR_HANDLE);
+        return FALSE;
     }
     if (stream->playing && !restart) {
         return succeed();
@@ -307,10 +306,9 @@ BOOL Engine::pause(DWORD handle)
 {
     Guard guard(backend_);
     const Nanoseconds now = backend_.now();
-    reap(now);
-    Stream* stream = find(handle);
+    Stream* stream = find_live(handle, now);
     if (stream == nullptr) {
-        return fail(BASS_ERROR_HANDLE);
+        return FALSE;
     }
     if (stream->paused) {
         return fail(BASS_ERROR_ALREADY, "the stream is paused");
@@ -334,10 +332,9 @@ BOOL Engine::set_position(DWORD handle, QWORD pos, DWORD mode)
 {
     Guard guard(backend_);
     const Nanoseconds now = backend_.now();
-    reap(now);
-    Stream* stream = find(handle);
+    Stream* stream = find_live(handle, now);
     if (stream == nullptr) {
-        return fail(BASS_ERROR_HANDLE);
+        return FALSE;
     }
     if (mode != BASS_POS_BYTE) {
         return fail(BASS_ERROR_NOTAVAIL, "only byte positions are supported");
@@ -366,10 +363,8 @@ BOOL Engine::set_position(DWORD handle, QWORD pos, DWORD mode)
 DWORD Engine::is_active(DWORD handle)
 {
     Guard guard(backend_);
-    reap(backend_.now());
-    const Stream* stream = find(handle);
+    const Stream* stream = find_live(handle, backend_.now());
     if (stream == nullptr) {
-        fail(BASS_ERROR_HANDLE);
         return BASS_ACTIVE_STOPPED;
     }
     succeed();
@@ -383,10 +378,8 @@ DWORD Engine::is_active(DWORD handle)
 // null, with the error set, for an invalid handle or another mode.
 const Engine::Stream* Engine::find_for_bytes(DWORD handle, DWORD mode, Nanoseconds now)
 {
-    reap(now);
-    const Stream* stream = find(handle);
+    const Stream* stream = find_live(handle, now);
     if (stream == nullptr) {
-        fail(BASS_ERROR_HANDLE);
         return nullptr;
     }
     if (mode != BASS_POS_BYTE) {
@@ -518,6 +511,18 @@ void Engine::reap(Nanoseconds now)
             end(slot);
         }
     }
+}
+
+// The stream of a handle after the stream ends that are due (a stream
+// freed at its end is gone); null, with the error set, if there is none.
+Engine::Stream* Engine::find_live(DWORD handle, Nanoseconds now)
+{
+    reap(now);
+    Stream* stream = find(handle);
+    if (stream == nullptr) {
+        fail(BASS_ERROR_HANDLE);
+    }
+    return stream;
 }
 
 // A stream at its end: stopped there, and freed if it was made to be.

@@ -160,6 +160,7 @@ private:
     class Guard;
 
     Stream* find(DWORD handle);
+    Stream* find_live(DWORD handle, Nanoseconds now);
     const Stream* find_for_bytes(DWORD handle, DWORD mode, Nanoseconds now);
     void release(Slot& slot);
     void end(Slot& slot);
