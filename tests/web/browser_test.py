@@ -143,6 +143,18 @@ def short_music_site(seconds):
     return site_variant(short_music)
 
 
+def save_still(driver, base, position, path):
+    """still.html's picture of the frame at `position`, as a PNG file."""
+    driver.get(base + "still.html?pos=%d" % position)
+    title = wait_for(driver, "return document.title",
+                     lambda t: t == "ready" or t.startswith("error"),
+                     "still.html at %d" % position)
+    check(title == "ready", "still.html at %d: %s" % (position, title))
+    url = driver.execute_script("return document.getElementById('still').toDataURL('image/png')")
+    with open(path, "wb") as out:
+        out.write(base64.b64decode(url.split(",", 1)[1]))
+
+
 def wait_for(driver, script, accept, what, timeout=WAIT):
     deadline = time.monotonic() + timeout
     value = None
@@ -451,15 +463,8 @@ def case_pictures():
                         "return i ? c.getParameter(i.UNMASKED_RENDERER_WEBGL) : null")
                     print("browser renderer: %s" % renderer)
                     for position in PICTURE_POSITIONS:
-                        driver.get(base + "still.html?pos=%d" % position)
-                        title = wait_for(driver, "return document.title",
-                                         lambda t: t == "ready" or t.startswith("error"),
-                                         "still.html at %d" % position)
-                        check(title == "ready", "still.html at %d: %s" % (position, title))
-                        url = driver.execute_script(
-                            "return document.getElementById('still').toDataURL('image/png')")
-                        with open(os.path.join(work, "web-%d.png" % position), "wb") as out:
-                            out.write(base64.b64decode(url.split(",", 1)[1]))
+                        save_still(driver, base, position,
+                                   os.path.join(work, "web-%d.png" % position))
                 finally:
                     driver.quit()
         finally:

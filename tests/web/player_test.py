@@ -25,7 +25,6 @@ OUT.png. docs/player.png was made so:
 Exits 77 (skipped) when the web build is not configured or Chromium is
 missing, 0 on success and 1 on failure.
 """
-import base64
 import os
 import shutil
 import subprocess
@@ -34,7 +33,8 @@ import tempfile
 import time
 
 from browser_test import (BYTES_PER_SECOND, IMAGE_COMPARE, MAX_MEAN, MAX_OVER, SITE, STATE,
-                          WAIT, Server, check, run_checks, short_music_site, wait_for)
+                          WAIT, Server, check, run_checks, save_still, short_music_site,
+                          wait_for)
 from browsers import browser, virtual_display
 
 # Sent to the show's window as app/transport.h names them.
@@ -122,16 +122,8 @@ def check_pictures(base, shots, work):
     try:
         for what, position, path in shots:
             if position not in stills:
-                driver.get(base + "still.html?pos=%d" % position)
-                title = wait_for(driver, "return document.title",
-                                 lambda t: t == "ready" or t.startswith("error"),
-                                 "still.html at %d" % position)
-                check(title == "ready", "still.html at %d: %s" % (position, title))
-                url = driver.execute_script(
-                    "return document.getElementById('still').toDataURL('image/png')")
                 stills[position] = os.path.join(work, "still-%d.png" % position)
-                with open(stills[position], "wb") as out:
-                    out.write(base64.b64decode(url.split(",", 1)[1]))
+                save_still(driver, base, position, stills[position])
             compared = subprocess.run([IMAGE_COMPARE, "--max-mean", MAX_MEAN, "--max-over",
                                        MAX_OVER, stills[position], path],
                                       capture_output=True, timeout=WAIT)
